@@ -1,0 +1,50 @@
+#include "calibration/calibration_reader.hpp"
+
+#include "text/trim.hpp"
+
+namespace hdrmill {
+
+namespace {
+
+bool is_section_line(const std::string& line) {
+    return line.front() == '[' && line.back() == ']';
+}
+
+}  // namespace
+
+read_result read_calibration_file(input_file& input, const command_line_info& info, console& out,
+                                  const chart_handler& handle_chart) {
+    input_buffer record;
+    std::string line;
+    while (input.read_line(line)) {
+        trim_right(line);
+        if (info.debug) {
+            out.say("Read line - " + line);
+        }
+        if (line.empty() || line.front() == ';') {
+            continue;
+        }
+        if (is_section_line(line) && !record.is_empty()) {
+            handle_chart(record);
+            record.clear();
+        }
+        if (line.front() == ' ') {
+            if (!record.append_continuation(trim_both(line))) {
+                return read_result::bad_file;
+            }
+        } else {
+            record.append_line(trim_both(line));
+        }
+    }
+    input.close();
+    if (input.failed()) {
+        return read_result::read_error;
+    }
+    if (!record.is_empty()) {
+        handle_chart(record);
+        record.clear();
+    }
+    return read_result::complete;
+}
+
+}  // namespace hdrmill

@@ -1,0 +1,98 @@
+#include "calibration/input_file.hpp"
+
+#include <cstring>
+
+namespace hdrmill {
+
+namespace {
+constexpr std::size_t block_size = std::size_t{1} << 16;
+constexpr char end_of_text = '\x1a';
+}  // namespace
+
+input_file::input_file() : block_(block_size) {}
+
+input_file::~input_file() { close(); }
+
+bool input_file::open(const std::string& path) {
+    close();
+    // A name holding a NUL byte cannot come from the command line, but must never be
+    // cut short to name another file.
+    if (path.find('\0') != std::string::npos) {
+        return false;
+    }
+    file_ = std::fopen(path.c_str(), "rb");
+    if (file_ == nullptr) {
+        return false;
+    }
+    position_ = end_ = 0;
+    at_end_ = finished_ = failed_ = false;
+    fill();
+    if (failed_) {
+        close();
+        return false;
+    }
+    return true;
+}
+
+void input_file::fill() {
+    position_ = end_ = 0;
+    if (at_end_) {
+        return;
+    }
+    end_ = std::fread(block_.data(), 1, block_.size(), file_);
+    if (end_ < block_.size()) {
+        at_end_ = true;
+        failed_ = std::ferror(file_) != 0;
+    }
+    if (const void* stop = std::memchr(block_.data(), end_of_text, end_)) {
+        end_ = static_cast<std::size_t>(static_cast<const char*>(stop) - block_.data());
+        at_end_ = true;
+    }
+}
+
+bool input_file::read_line(std::string& line) {
+    line.clear();
+    if (finished_ || failed_) {
+        return false;
+    }
+    for (;;) {
+        if (position_ == end_) {
+            if (at_end_) {
+                finished_ = true;
+                return true;
+            }
+            fill();
+            if (failed_) {
+                return false;
+            }
+            continue;
+        }
+        const char* start = block_.data() + position_;
+        const auto available = end_ - position_;
+        const auto* newline = static_cast<const char*>(std::memchr(start, '\n', available));
+        const auto length = newline != nullptr ? static_cast<std::size_t>(newline - start) : available;
+        // Copy the stretch between CR bytes; most lines hold none, or only the one before LF.
+        for (std::size_t done = 0; done < length;) {
+            const auto* cr = static_cast<const char*>(std::memchr(start + done, '\r', length - done));
+            const auto stretch = cr != nullptr ? static_cast<std::size_t>(cr - start) - done : length - done;
+            line.append(start + done, stretch);
+            done += stretch + (cr != nullptr ? 1 : 0);
+        }
+        position_ += length;
+        if (newline != nullptr) {
+            ++position_;
+            return true;
+        }
+    }
+}
+
+bool input_file::failed() const { return failed_; }
+
+void input_file::close() {
+    if (file_ != nullptr) {
+        std::fclose(file_);
+        file_ = nullptr;
+    }
+}
+
+}  // namespace hdrmill

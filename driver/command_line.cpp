@@ -1,0 +1,43 @@
+#include "driver/command_line.hpp"
+
+#include "driver/version.hpp"
+
+namespace hdrmill {
+
+command_line_info scan_arguments(const std::vector<std::string>& arguments) {
+    command_line_info info;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const auto& word = arguments[i];
+        const bool value_follows = i + 1 < arguments.size();
+        if (word == "-d") {
+            info.debug = true;
+        } else if (word == "-l") {
+            info.list = true;
+        } else if (word == "-s" && value_follows) {
+            info.chartname = arguments[++i];
+        } else if (word == "-e" && value_follows) {
+            info.extension = arguments[++i];
+        } else if (word == "-o" && value_follows) {
+            info.outfile = arguments[++i];
+        } else if (!word.empty() && word.front() != '-') {
+            info.infile = word;
+        }
+    }
+    return info;
+}
+
+void print_usage(console& out) {
+    out.say("");
+    out.say("hdrmill (" + std::string(version_tag) + "): converts georeference format from Kartoval to BSB header");
+    out.say("");
+    out.say("Usage: hdrmill [-d] [-s chartname] [-o outfile | -e extension] [-l] <infile>");
+    out.say("");
+    out.say("       <infile>     : the output from Kartoval - normally CHARTCAL.DIR");
+    out.say("       -d           : this is debug mode. It prints out a bunch of garbage");
+    out.say("       -s chartname : convert a single chart header from <infile>");
+    out.say("       -o outfile   : to specify your own header file name");
+    out.say("       -e extention : to specify your own header extension");
+    out.say("       -l           : to print out just the list of charts in <infile>");
+}
+
+}  // namespace hdrmill
