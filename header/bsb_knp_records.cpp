@@ -1,0 +1,61 @@
+#include "header/bsb_knp_records.hpp"
+
+#include <limits>
+
+#include "text/integer_text.hpp"
+
+namespace hdrmill {
+
+namespace {
+
+constexpr std::int32_t transverse_mercator = 2;
+
+// A transverse Mercator chart with no usable PP gives its central meridian LON0 as
+// the projection parameter; every other chart gives the PP text or its default.
+void write_projection_parameter(const input_buffer& record, const chart_parameters& parameters,
+                                header_stream& header) {
+    const double central_meridian = record.lookup_number("LON0", 0);
+    if (central_meridian != missing_real && parameters.projection_code == transverse_mercator &&
+        parameters.pp_text == "UNKNOWN") {
+        header << central_meridian;
+    } else {
+        header << parameters.pp_text;
+    }
+}
+
+}  // namespace
+
+void write_bsb_knp_records(const input_buffer& record, const chart_parameters& parameters, header_stream& header) {
+    header << "VER/2.0";
+    header.end_line();
+
+    header << "BSB/NA=" << record.lookup_value("NA");
+    header.end_line();
+    header << "    NU=" << record.lookup_value("NU") << ",RA=" << record.lookup_value("WI") << ","
+           << record.lookup_value("HE") << ",DU=" << parameters.pixels_per_inch;
+    header.end_line();
+
+    header << "KNP/SC=" << parameters.chart_scale << ",GD=" << record.lookup_value("GD")
+           << ",PR=" << parameters.projection_name << ",PP=";
+    write_projection_parameter(record, parameters, header);
+    header.end_line();
+    header << "    PI=" << parameters.pi_text << ",SP=" << parameters.sp_text << ",SK=" << parameters.sk_text
+           << ",TA=" << parameters.ta_text;
+    header.end_line();
+    header << "    UN=" << parameters.depth_units_name << ",SD=" << parameters.sd_text;
+    header.end_line();
+    header << "    DX=" << parameters.pixel_size_x << ",DY=" << parameters.pixel_size_y;
+    header.end_line();
+
+    // Numbers stop short of the 32-bit limit, so counting never overflows.
+    for (std::int32_t n = 1; n < std::numeric_limits<std::int32_t>::max(); ++n) {
+        const auto line = record.lookup_value(numbered_key("ADD", n));
+        if (line.empty()) {
+            break;
+        }
+        header << line;
+        header.end_line();
+    }
+}
+
+}  // namespace hdrmill

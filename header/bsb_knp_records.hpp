@@ -1,0 +1,15 @@
+#pragma once
+
+#include "calibration/input_buffer.hpp"
+#include "header/chart_parameters.hpp"
+#include "header/header_stream.hpp"
+
+namespace hdrmill {
+
+/// Writes "VER/2.0", the BSB record (name, number, raster size, resolution), the KNP
+/// record (scale, datum, projection, projection parameter, units, pixel sizes) and the
+/// additional lines ADD1, ADD2, ... up to the first absent or empty one. Reals go out
+/// with 6 significant digits. Absent keys give empty fields; nothing is validated.
+void write_bsb_knp_records(const input_buffer& record, const chart_parameters& parameters, header_stream& header);
+
+}  // namespace hdrmill

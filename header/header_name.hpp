@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "calibration/input_buffer.hpp"
+#include "driver/command_line.hpp"
+
+namespace hdrmill {
+
+/// The header file name of a chart. With -o it is the -o text, unchanged. Otherwise
+/// the base name is the record's first stored line (the section line) less its first
+/// and last byte, cut before its last "."; the name is the base name and ".hdr", or
+/// "." and the -e text.
+std::string form_header_name(const input_buffer& record, const command_line_info& info);
+
+/// True for a name formed from the section line that would leave the working
+/// directory: it begins with "/" or "\", or one of its components (split at both) is
+/// exactly "..". The calibration file is not trusted to choose where files are written;
+/// a -o name is the user's own and is never checked.
+bool is_unsafe_header_name(std::string_view name);
+
+}  // namespace hdrmill

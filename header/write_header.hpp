@@ -1,0 +1,31 @@
+#pragma once
+
+#include "calibration/input_buffer.hpp"
+#include "driver/command_line.hpp"
+#include "driver/console.hpp"
+#include "header/header_stream.hpp"
+
+namespace hdrmill {
+
+/// How writing one chart's header ended. Only `written` counts as converted.
+enum class header_outcome {
+    written,
+    unsafe_name,   // the name formed from the section line would leave the working directory
+    not_created,   // the file could not be created; nothing was written
+    not_written,   // writing or closing failed; the partial file stays as it is
+};
+
+/// Writes one chart's header file and says on the console what happened: "Create "
+/// and the name before the file is created, then "Could not create file ", "Could not
+/// write file " or, instead of "Create ", "Unsafe file name " with the name. An
+/// existing file of that name is replaced. The record gains the lines its template
+/// lines append; they vanish when the reader clears it.
+header_outcome write_header(input_buffer& record, const command_line_info& info, console& out);
+
+/// The header text after the file is open: the preamble, the comment and template
+/// lines, "VER/2.0", the BSB and KNP records, the additional lines and the OST, REF,
+/// CPH, PLY and DTM records, in that order. It writes to any stream, so a header can
+/// be made in memory.
+void write_header_records(input_buffer& record, header_stream& header);
+
+}  // namespace hdrmill
