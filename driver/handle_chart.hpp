@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "calibration/input_buffer.hpp"
+#include "driver/command_line.hpp"
+#include "driver/console.hpp"
+
+namespace hdrmill {
+
+/// What the run has done so far; it decides the exit status.
+struct run_tally {
+    std::uint64_t converted = 0;    // headers written in full
+    std::uint64_t listed = 0;       // list lines printed with -l
+    bool header_failed = false;     // a header was refused, not created or not written
+};
+
+/// The chart's short name: the FN value less its last "." and what follows.
+/// A directory part stays, and so does a dot inside it when it is the only one.
+std::string short_name(const input_buffer& record);
+
+/// The -l line of a chart: its short name padded with blanks to 15 characters (a
+/// longer name is printed whole), then at once the NA value.
+std::string list_line(const input_buffer& record);
+
+/// One completed chart: listed with -l; otherwise converted when no -s name was
+/// given or the short name equals it exactly; otherwise passed over in silence.
+void handle_chart(input_buffer& record, const command_line_info& info, console& out, run_tally& tally);
+
+}  // namespace hdrmill
