@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Runs one end-to-end case: the real binary in a fresh temporary working directory.
+#   run_case.sh HDRMILL CASE_DIR
+# A case folder holds:
+#   cmd      the arguments, as shell words ($source_dir names the source tree); none if absent
+#   stdout   the exact bytes expected on standard output
+#   status   the expected exit status (0 if absent)
+#   in/      files copied into the working directory before the run
+#   out/     files the run must create there, byte for byte; no other file may appear
+#   absent   paths (absolute, or relative to the working directory) that must not exist afterwards
+set -u
+bin=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+case_dir=$2
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+work=$(mktemp -d)
+trap 'chmod -R u+rwx "$work"; rm -rf "$work"' EXIT
+mkdir "$work/run" "$work/expected"
+if [ -d "$case_dir/in" ]; then
+    cp -R "$case_dir/in/." "$work/run/"
+    cp -R "$case_dir/in/." "$work/expected/"
+fi
+[ -d "$case_dir/out" ] && cp -R "$case_dir/out/." "$work/expected/"
+rm -f "$work/run/.keep" "$work/expected/.keep"
+
+args=()
+if [ -f "$case_dir/cmd" ]; then
+    eval "args=($(cat "$case_dir/cmd"))"
+fi
+(cd "$work/run" && exec "$bin" "${args[@]}") > "$work/stdout" < /dev/null
+status=$?
+
+failed=0
+expected_status=0
+[ -f "$case_dir/status" ] && expected_status=$(cat "$case_dir/status")
+if [ "$status" != "$expected_status" ]; then
+    echo "exit status $status, expected $expected_status"
+    failed=1
+fi
+expected_stdout=/dev/null
+[ -f "$case_dir/stdout" ] && expected_stdout="$case_dir/stdout"
+if ! cmp -s "$expected_stdout" "$work/stdout"; then
+    echo "standard output differs (expected, then actual):"
+    od -c "$expected_stdout" | head -40
+    echo "---"
+    od -c "$work/stdout" | head -40
+    failed=1
+fi
+if ! diff -r "$work/expected" "$work/run" > "$work/tree.diff"; then
+    echo "files in the working directory differ from the expected ones:"
+    head -60 "$work/tree.diff"
+    failed=1
+fi
+if [ -f "$case_dir/absent" ]; then
+    while IFS= read -r path; do
+        case $path in /*) ;; *) path="$work/run/$path" ;; esac
+        if [ -e "$path" ] || [ -L "$path" ]; then
+            echo "must not exist: $path"
+            failed=1
+        fi
+    done < "$case_dir/absent"
+fi
+exit $failed
