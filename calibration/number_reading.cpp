@@ -20,7 +20,8 @@ bool is_digit(char c) { return c >= '0' && c <= '9'; }
 // with the exponent added, is at least 0 only for a magnitude of 1 or more.
 // Counts saturate, so no digit string or exponent is too long to judge.
 bool magnitude_at_least_one(std::string_view number) {
-    constexpr std::int64_t limit = std::int64_t{1} << 60;
+    // Far beyond any double's exponent, and small enough that limit * 10 + 9 fits.
+    constexpr std::int64_t limit = 1'000'000'000'000'000;
     std::int64_t order = 0;
     bool seen_dot = false;
     bool seen_significant = false;
@@ -46,7 +47,7 @@ bool magnitude_at_least_one(std::string_view number) {
             ++i;
         }
         for (; i < number.size() && is_digit(number[i]); ++i) {
-            exponent = exponent < limit ? exponent * 10 + (number[i] - '0') : exponent;
+            exponent = exponent < limit ? exponent * 10 + (number[i] - '0') : limit;
         }
         exponent = negative ? -exponent : exponent;
     }
