@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace hdrmill {
@@ -20,6 +21,11 @@ inline constexpr double missing_real = static_cast<double>(missing_integer);
 /// A stored line carries key K when it begins with exactly the bytes of K, followed at
 /// once by "=" and at least one more byte. The first line in record order that carries
 /// K wins: lines appended later (template pieces) only supply keys not yet carried.
+///
+/// Lookups cost the length of the key, not the size of the record: an index, kept up
+/// to date as lines are appended, maps each line's key (its text before the first "=")
+/// to the first line that carries it. A key that itself holds "=" is answered by
+/// scanning, with the same answer.
 class input_buffer {
 public:
     /// Stores a copy of `text` as the new last line.
@@ -51,9 +57,20 @@ public:
     std::int32_t lookup_integer(std::string_view key, std::int32_t k) const;
 
 private:
+    struct key_hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view key) const { return std::hash<std::string_view>{}(key); }
+    };
+
     std::string_view find_value(std::string_view key) const;
+    void index_line(std::size_t line);
 
     std::vector<std::string> lines_;
+    std::unordered_map<std::string, std::size_t, key_hash, std::equal_to<>> first_line_with_key_;
 };
+
+/// The value of the first of `lines` that carries `key`, found by reading every line
+/// from the first: the rule itself, which the index of `input_buffer` must agree with.
+std::string_view scan_for_value(const std::vector<std::string>& lines, std::string_view key);
 
 }  // namespace hdrmill

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "calibration/input_buffer.hpp"
 
@@ -91,6 +93,56 @@ TEST(InputBuffer, ContinuationJoinsTheLastLineWithLf) {
     record.clear();
     EXPECT_TRUE(record.is_empty());
     EXPECT_EQ(record.lookup_value("NA"), "");
+}
+
+}  // namespace
+}  // namespace hdrmill
+
+namespace hdrmill {
+namespace {
+
+// Random records over a tiny alphabet, so that keys collide, lines lack "=" or have
+// several, values are empty, continuations turn "NA=" into a carrier, and clears
+// come between charts; every key of up to three bytes is compared with the scan.
+TEST(InputBuffer, IndexedLookupAgreesWithTheScanOnRandomRecords) {
+    const std::string alphabet = "AB=\n,";
+    std::mt19937 random(20261206);
+    auto random_text = [&](std::size_t longest) {
+        std::string text(random() % (longest + 1), ' ');
+        for (auto& c : text) {
+            c = alphabet[random() % alphabet.size()];
+        }
+        return text;
+    };
+    std::vector<std::string> keys{""};
+    for (std::size_t i = 0; i < keys.size() && keys[i].size() < 3; ++i) {
+        for (char c : alphabet) {
+            keys.push_back(keys[i] + c);
+        }
+    }
+
+    input_buffer record;
+    std::vector<std::string> lines;
+    for (int step = 0; step < 20000; ++step) {
+        const auto action = random() % 10;
+        if (action == 0) {
+            record.clear();
+            lines.clear();
+        } else if (action <= 2) {
+            const auto text = random_text(4);
+            EXPECT_EQ(record.append_continuation(text), !lines.empty());
+            if (!lines.empty()) {
+                lines.back() += "\n" + text;
+            }
+        } else {
+            const auto text = random_text(6);
+            record.append_line(text);
+            lines.push_back(text);
+        }
+        for (const auto& key : keys) {
+            ASSERT_EQ(record.lookup_value(key), scan_for_value(lines, key)) << "step " << step << " key " << key;
+        }
+    }
 }
 
 }  // namespace
