@@ -6,7 +6,7 @@ namespace hdrmill {
 
 namespace {
 
-bool is_section_line(const std::string& line) {
+bool is_section_line(std::string_view line) {
     return line.front() == '[' && line.back() == ']';
 }
 
@@ -15,11 +15,11 @@ bool is_section_line(const std::string& line) {
 read_result read_calibration_file(input_file& input, const command_line_info& info, console& out,
                                   const chart_handler& handle_chart) {
     input_buffer record;
-    std::string line;
+    std::string_view line;
     while (input.read_line(line)) {
-        trim_right(line);
+        line = trim_right(line);
         if (info.debug) {
-            out.say("Read line - " + line);
+            out.say("Read line - " + std::string(line));
         }
         if (line.empty() || line.front() == ';') {
             continue;

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace hdrmill {
@@ -14,20 +13,36 @@ namespace hdrmill {
 inline constexpr std::int32_t missing_integer = -2147483647;
 inline constexpr double missing_real = static_cast<double>(missing_integer);
 
+/// The value `line` gives for `key`: the rest of the line after the key and "=", when
+/// the line begins with exactly the bytes of `key`, followed at once by "=" and at
+/// least one more byte; otherwise the empty text. This is the whole lookup rule.
+std::string_view value_carried(std::string_view line, std::string_view key);
+
+/// Item `k` of a value read as a number: the number lookup's rule for a value already
+/// looked up. `missing_real` when the item is absent or empty.
+double number_in_field(std::string_view value, std::int32_t k);
+
+/// Item `k` of a value read as a 32-bit integer: the integer lookup's rule for a value
+/// already looked up. `missing_integer` when absent, empty, NaN or beyond 32 bits.
+std::int32_t integer_in_field(std::string_view value, std::int32_t k);
+
 /// One chart's stored lines, in file order; most are KEY=value, line 0 is normally
 /// the chart's section line. Lines are only ever appended at the end, and the record
 /// is only ever emptied as a whole. Lookups never change the record and return copies.
 ///
-/// A stored line carries key K when it begins with exactly the bytes of K, followed at
-/// once by "=" and at least one more byte. The first line in record order that carries
-/// K wins: lines appended later (template pieces) only supply keys not yet carried.
+/// The first line in record order that carries a key wins (see `value_carried`): lines
+/// appended later, such as template pieces, only supply keys not yet carried.
 ///
-/// Lookups cost the length of the key, not the size of the record: an index, kept up
-/// to date as lines are appended, maps each line's key (its text before the first "=")
-/// to the first line that carries it. A key that itself holds "=" is answered by
-/// scanning, with the same answer.
+/// Lookups cost a bounded amount, whatever the size of the record: a record of up to
+/// `indexed_from` lines is searched line by line; a larger one keeps an index, updated
+/// as lines are appended, from each line's key (its text before the first "=") to the
+/// first line that carries it. A key that itself holds "=" is answered by a search,
+/// with the same answer. The lines are kept back to back in one buffer, so storing a
+/// line allocates nothing once the buffer has grown to the size of the largest chart.
 class input_buffer {
 public:
+    static constexpr std::size_t indexed_from = 64;
+
     /// Stores a copy of `text` as the new last line.
     void append_line(std::string_view text);
 
@@ -57,20 +72,28 @@ public:
     std::int32_t lookup_integer(std::string_view key, std::int32_t k) const;
 
 private:
-    struct key_hash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view key) const { return std::hash<std::string_view>{}(key); }
+    struct line_span {
+        std::size_t offset;
+        std::size_t length;
+    };
+    // One entry of the index: a key (the first `key_length` bytes of line `line`) and
+    // its hash. The index is open-addressed, so it holds no copies of keys.
+    struct index_slot {
+        std::size_t hash;
+        std::size_t line;
+        std::size_t key_length;
     };
 
+    std::string_view line(std::size_t index) const;
     std::string_view find_value(std::string_view key) const;
-    void index_line(std::size_t line);
+    std::string_view search_value(std::string_view key) const;
+    void index_line(std::size_t index);
+    void grow_index();
 
-    std::vector<std::string> lines_;
-    std::unordered_map<std::string, std::size_t, key_hash, std::equal_to<>> first_line_with_key_;
+    std::string text_;                 // every stored line, back to back
+    std::vector<line_span> lines_;     // where each line stands in text_
+    std::vector<index_slot> index_;    // empty, or a power of two of slots, at most half used
+    std::size_t indexed_keys_ = 0;
 };
-
-/// The value of the first of `lines` that carries `key`, found by reading every line
-/// from the first: the rule itself, which the index of `input_buffer` must agree with.
-std::string_view scan_for_value(const std::vector<std::string>& lines, std::string_view key);
 
 }  // namespace hdrmill

@@ -7,6 +7,22 @@ namespace hdrmill {
 namespace {
 constexpr std::size_t block_size = std::size_t{1} << 16;
 constexpr char end_of_text = '\x1a';
+// Removes the CR bytes from `length` bytes at `text`, in place; gives how many remain.
+// Most lines hold none, or only the one before their LF.
+std::size_t drop_cr_bytes(char* text, std::size_t length) {
+    auto* cr = static_cast<char*>(std::memchr(text, '\r', length));
+    if (cr == nullptr) {
+        return length;
+    }
+    std::size_t kept = static_cast<std::size_t>(cr - text);
+    for (std::size_t i = kept + 1; i < length; ++i) {
+        if (text[i] != '\r') {
+            text[kept++] = text[i];
+        }
+    }
+    return kept;
+}
+
 }  // namespace
 
 input_file::input_file() : block_(block_size) {}
@@ -50,8 +66,9 @@ void input_file::fill() {
     }
 }
 
-bool input_file::read_line(std::string& line) {
-    line.clear();
+bool input_file::read_line(std::string_view& line) {
+    spanning_.clear();
+    line = {};
     if (finished_ || failed_) {
         return false;
     }
@@ -59,6 +76,7 @@ bool input_file::read_line(std::string& line) {
         if (position_ == end_) {
             if (at_end_) {
                 finished_ = true;
+                line = spanning_;
                 return true;
             }
             fill();
@@ -67,22 +85,23 @@ bool input_file::read_line(std::string& line) {
             }
             continue;
         }
-        const char* start = block_.data() + position_;
-        const auto available = end_ - position_;
-        const auto* newline = static_cast<const char*>(std::memchr(start, '\n', available));
-        const auto length = newline != nullptr ? static_cast<std::size_t>(newline - start) : available;
-        // Copy the stretch between CR bytes; most lines hold none, or only the one before LF.
-        for (std::size_t done = 0; done < length;) {
-            const auto* cr = static_cast<const char*>(std::memchr(start + done, '\r', length - done));
-            const auto stretch = cr != nullptr ? static_cast<std::size_t>(cr - start) - done : length - done;
-            line.append(start + done, stretch);
-            done += stretch + (cr != nullptr ? 1 : 0);
-        }
+        char* start = block_.data() + position_;
+        const auto* newline = static_cast<const char*>(std::memchr(start, '\n', end_ - position_));
+        const auto length = newline != nullptr ? static_cast<std::size_t>(newline - start) : end_ - position_;
+        const auto kept = drop_cr_bytes(start, length);
         position_ += length;
-        if (newline != nullptr) {
-            ++position_;
-            return true;
+        if (newline == nullptr) {
+            spanning_.append(start, kept);
+            continue;
         }
+        ++position_;
+        if (spanning_.empty()) {
+            line = std::string_view(start, kept);
+        } else {
+            spanning_.append(start, kept);
+            line = spanning_;
+        }
+        return true;
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace hdrmill {
@@ -25,11 +26,12 @@ public:
     /// cannot be read as a file (a directory opens on some systems but reads nothing).
     bool open(const std::string& path);
 
-    /// The next line, without its LF, into `line`. The pieces between LFs are all lines,
-    /// so input that is empty or ends with an LF gives one last empty line, while input
-    /// whose last line has no LF gives no empty read after it. False once every line
-    /// has been given, and at once after a read error.
-    bool read_line(std::string& line);
+    /// The next line, without its LF and its CR bytes, into `line`; the view stays valid
+    /// until the next call. The pieces between LFs are all lines, so input that is empty
+    /// or ends with an LF gives one last empty line, while input whose last line has no
+    /// LF gives no empty read after it. False once every line has been given, and at
+    /// once after a read error.
+    bool read_line(std::string_view& line);
 
     /// True when a read failed after the file was opened.
     bool failed() const;
@@ -41,6 +43,7 @@ private:
 
     std::FILE* file_ = nullptr;
     std::vector<char> block_;
+    std::string spanning_;    // a line that runs over more than one block
     std::size_t position_ = 0;
     std::size_t end_ = 0;
     bool at_end_ = false;     // no more bytes will come: end of file, 0x1A or error

@@ -36,14 +36,15 @@ void write_reference_records(const input_buffer& record, header_stream& header) 
     std::int32_t max_longitude_column = 0;
     std::int32_t min_longitude_column = 0;
     for (std::int32_t n = 1; n < point_number_limit; ++n) {
-        const auto key = numbered_key("C", n);
-        if (record.lookup_value(key).empty()) {
+        // One lookup per point; its fields are read from the value it gives.
+        const auto point = record.lookup_value(numbered_key("C", n));
+        if (point.empty()) {
             break;
         }
-        const auto x = record.lookup_integer(key, 0);
-        const auto y = record.lookup_integer(key, 1);
-        const double latitude = record.lookup_number(key, 2);
-        const double longitude = normalise_longitude(record.lookup_number(key, 3));
+        const auto x = integer_in_field(point, 0);
+        const auto y = integer_in_field(point, 1);
+        const double latitude = number_in_field(point, 2);
+        const double longitude = normalise_longitude(number_in_field(point, 3));
         if (longitude > max_longitude) {
             max_longitude = longitude;
             max_longitude_column = x;
@@ -63,12 +64,12 @@ void write_reference_records(const input_buffer& record, header_stream& header) 
     header.end_line();
 
     for (std::int32_t n = 1; n < point_number_limit; ++n) {
-        const auto key = numbered_key("B", n);
-        if (record.lookup_value(key).empty()) {
+        const auto point = record.lookup_value(numbered_key("B", n));
+        if (point.empty()) {
             break;
         }
-        const double latitude = record.lookup_number(key, 0);
-        const double longitude = normalise_longitude(record.lookup_number(key, 1));
+        const double latitude = number_in_field(point, 0);
+        const double longitude = normalise_longitude(number_in_field(point, 1));
         header << "PLY/" << n << "," << latitude << "," << longitude;
         header.end_line();
     }

@@ -26,10 +26,8 @@ TEST(Trim, RemovesOnlyLfCrTabAndBlankAtTheEnds) {
         {"a\t \tb", "a\t \tb", "a\t \tb"},
     };
     for (const auto& r : rows) {
-        auto right = r.text;
-        auto both = r.text;
-        EXPECT_EQ(trim_right(right), r.right) << '"' << r.text << '"';
-        EXPECT_EQ(trim_both(both), r.both) << '"' << r.text << '"';
+        EXPECT_EQ(trim_right(r.text), r.right) << '"' << r.text << '"';
+        EXPECT_EQ(trim_both(r.text), r.both) << '"' << r.text << '"';
     }
 }
 

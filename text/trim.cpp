@@ -3,24 +3,26 @@
 namespace hdrmill {
 
 namespace {
-constexpr const char* trim_set = "\n\r\t ";
-}
 
-std::string& trim_right(std::string& text) {
-    const auto last = text.find_last_not_of(trim_set);
-    text.erase(last == std::string::npos ? 0 : last + 1);
-    return text;
-}
+bool in_trim_set(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-std::string& trim_both(std::string& text) {
-    const auto first = text.find_first_not_of(trim_set);
-    if (first == std::string::npos) {
-        text.clear();
-        return text;
+}  // namespace
+
+std::string_view trim_right(std::string_view text) {
+    auto end = text.size();
+    while (end > 0 && in_trim_set(text[end - 1])) {
+        --end;
     }
-    text.erase(text.find_last_not_of(trim_set) + 1);
-    text.erase(0, first);
-    return text;
+    return text.substr(0, end);
+}
+
+std::string_view trim_both(std::string_view text) {
+    text = trim_right(text);
+    std::size_t start = 0;
+    while (start < text.size() && in_trim_set(text[start])) {
+        ++start;
+    }
+    return text.substr(start);
 }
 
 }  // namespace hdrmill

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <string>
+#include <string_view>
 
 namespace hdrmill {
 
@@ -8,13 +8,13 @@ namespace hdrmill {
 // non-breaking blanks are ordinary characters here: calibration files from other
 // programs may carry them inside values, and they must survive untouched.
 
-/// Removes trim-set characters from the end of `text`, in place, and returns it.
-/// A text made only of trim-set characters becomes empty, so the reader skips such a
-/// line exactly like an empty one.
-std::string& trim_right(std::string& text);
+/// `text` without the trim-set characters at its end. A text made only of trim-set
+/// characters gives the empty text, so the reader skips such a line exactly like an
+/// empty one. The result views the same bytes as `text`.
+std::string_view trim_right(std::string_view text);
 
-/// Removes trim-set characters from both ends of `text`, in place, and returns it.
-/// Trim-set characters inside the text stay.
-std::string& trim_both(std::string& text);
+/// `text` without the trim-set characters at both ends; those inside stay.
+/// The result views the same bytes as `text`.
+std::string_view trim_both(std::string_view text);
 
 }  // namespace hdrmill
