@@ -36,7 +36,12 @@ bool input_file::open(const std::string& path) {
     if (path.find('\0') != std::string::npos) {
         return false;
     }
-    file_ = std::fopen(path.c_str(), "rb");
+    return attach(std::fopen(path.c_str(), "rb"));
+}
+
+bool input_file::attach(std::FILE* file) {
+    close();
+    file_ = file;
     if (file_ == nullptr) {
         return false;
     }

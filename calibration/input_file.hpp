@@ -26,6 +26,10 @@ public:
     /// cannot be read as a file (a directory opens on some systems but reads nothing).
     bool open(const std::string& path);
 
+    /// Reads from `file`, already open for reading in binary mode, and closes it when
+    /// done; the same checks as `open`.
+    bool attach(std::FILE* file);
+
     /// The next line, without its LF and its CR bytes, into `line`; the view stays valid
     /// until the next call. The pieces between LFs are all lines, so input that is empty
     /// or ends with an LF gives one last empty line, while input whose last line has no

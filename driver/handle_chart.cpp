@@ -1,7 +1,5 @@
 #include "driver/handle_chart.hpp"
 
-#include "header/write_header.hpp"
-
 namespace hdrmill {
 
 std::string short_name(const input_buffer& record) {
@@ -21,7 +19,8 @@ std::string list_line(const input_buffer& record) {
     return line + record.lookup_value("NA");
 }
 
-void handle_chart(input_buffer& record, const command_line_info& info, console& out, run_tally& tally) {
+void handle_chart(input_buffer& record, const command_line_info& info, console& out, run_tally& tally,
+                  const header_step& write) {
     if (info.list) {
         out.say(list_line(record));
         ++tally.listed;
@@ -30,7 +29,7 @@ void handle_chart(input_buffer& record, const command_line_info& info, console& 
     if (!info.chartname.empty() && short_name(record) != info.chartname) {
         return;
     }
-    if (write_header(record, info, out) == header_outcome::written) {
+    if (write(record, info, out) == header_outcome::written) {
         ++tally.converted;
     } else {
         tally.header_failed = true;

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "calibration/input_buffer.hpp"
 #include "driver/command_line.hpp"
 #include "driver/console.hpp"
+#include "header/write_header.hpp"
 
 namespace hdrmill {
 
@@ -24,8 +26,12 @@ std::string short_name(const input_buffer& record);
 /// longer name is printed whole), then at once the NA value.
 std::string list_line(const input_buffer& record);
 
-/// One completed chart: listed with -l; otherwise converted when no -s name was
-/// given or the short name equals it exactly; otherwise passed over in silence.
-void handle_chart(input_buffer& record, const command_line_info& info, console& out, run_tally& tally);
+/// The step that writes one chart's header; `write_header` in a real run.
+using header_step = std::function<header_outcome(input_buffer&, const command_line_info&, console&)>;
+
+/// One completed chart: listed with -l; otherwise converted by `write` when no -s name
+/// was given or the short name equals it exactly; otherwise passed over in silence.
+void handle_chart(input_buffer& record, const command_line_info& info, console& out, run_tally& tally,
+                  const header_step& write = write_header);
 
 }  // namespace hdrmill

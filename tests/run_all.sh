@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the g++ release build and the clang build under
-# AddressSanitizer and UndefinedBehaviorSanitizer, both with warnings as errors.
-# Stops at the first failure with a non-zero exit status.
+# Builds and runs every test, stopping at the first failure with a non-zero status:
+#   release   g++, warnings as errors: unit, end-to-end and hostile-input tests
+#   sanitize  clang, warnings as errors, AddressSanitizer + UndefinedBehaviorSanitizer:
+#             the same tests, failing on any report
+#   fuzz      clang libFuzzer over the whole conversion, 60 seconds from the seed corpus
 set -euo pipefail
 cd "$(dirname "$0")/.."
-for preset in release sanitize; do
+for preset in release sanitize fuzz; do
     echo "== $preset"
     cmake --workflow --preset "$preset"
 done
