@@ -15,8 +15,20 @@ std::string form_header_name(const input_buffer& record, const command_line_info
     return base + "." + (info.extension.empty() ? std::string("hdr") : info.extension);
 }
 
+namespace {
+
+bool has_drive_prefix(std::string_view name) {
+    return name.size() >= 2 && name[1] == ':' &&
+           ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'));
+}
+
+}  // namespace
+
 bool is_unsafe_header_name(std::string_view name) {
     if (!name.empty() && (name.front() == '/' || name.front() == '\\')) {
+        return true;
+    }
+    if (has_drive_prefix(name)) {
         return true;
     }
     for (std::size_t start = 0; start <= name.size();) {
@@ -28,6 +40,19 @@ bool is_unsafe_header_name(std::string_view name) {
         start = end + 1;
     }
     return false;
+}
+
+bool can_name_a_file(std::string_view name) {
+    if (name.find('\0') != std::string_view::npos) {
+        return false;
+    }
+#ifdef _WIN32
+    // Which characters a file name may hold is the platform's rule, not the language's.
+    if (name.find(':', has_drive_prefix(name) ? 2 : 0) != std::string_view::npos) {
+        return false;
+    }
+#endif
+    return true;
 }
 
 }  // namespace hdrmill

@@ -15,9 +15,16 @@ namespace hdrmill {
 std::string form_header_name(const input_buffer& record, const command_line_info& info);
 
 /// True for a name formed from the section line that would leave the working
-/// directory: it begins with "/" or "\", or one of its components (split at both) is
-/// exactly "..". The calibration file is not trusted to choose where files are written;
-/// a -o name is the user's own and is never checked.
+/// directory: it begins with "/" or "\" or a drive letter and ":" (C:\x and C:x name
+/// other folders on Windows), or one of its components (split at "/" and "\") is
+/// exactly "..". Refused the same way on every platform, so a calibration file gives
+/// the same results everywhere. The calibration file is not trusted to choose where
+/// files are written; a -o name is the user's own and is never checked.
 bool is_unsafe_header_name(std::string_view name);
+
+/// False for a name no file can be created under as it stands: it holds a NUL byte,
+/// which would cut it short to name another file; or, on Windows, a ":" past a drive
+/// prefix, which would name a hidden stream of another file.
+bool can_name_a_file(std::string_view name);
 
 }  // namespace hdrmill

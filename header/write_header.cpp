@@ -31,13 +31,12 @@ header_outcome write_header(input_buffer& record, const command_line_info& info,
         return header_outcome::unsafe_name;
     }
     out.say("Create " + name);
-    // A NUL byte would cut the name short and name another file.
-    std::FILE* file = name.find('\0') == std::string::npos ? std::fopen(name.c_str(), "wb") : nullptr;
+    // Binary mode: the CR LF line ends are written by hand and must not be doubled.
+    std::FILE* file = can_name_a_file(name) ? std::fopen(name.c_str(), "wb") : nullptr;
     if (file == nullptr) {
         out.say("Could not create file " + name);
         return header_outcome::not_created;
     }
-    // Binary mode: the CR LF line ends are written by hand and must not be doubled.
     header_stream header([file](std::string_view line) {
         return std::fwrite(line.data(), 1, line.size(), file) == line.size() && std::fflush(file) == 0;
     });

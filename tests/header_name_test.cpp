@@ -40,12 +40,18 @@ TEST(HeaderName, FormedFromTheSectionLineOrTheOptions) {
 
 TEST(HeaderName, RefusesNamesThatLeaveTheWorkingDirectory) {
     for (const char* name : {"/tmp/x.hdr", "\\x.hdr", "../x.hdr", "..\\x.hdr", "a/../b.hdr", "a\\..\\b.hdr",
-                             "a/..", ".."}) {
+                             "a/..", "..", "C:\\x.hdr", "c:x.hdr", "Z:/x.hdr"}) {
         EXPECT_TRUE(is_unsafe_header_name(name)) << name;
     }
-    for (const char* name : {"x.hdr", "...hdr", ".hdr", "a/b.hdr", "..a/b.hdr", "a../b.hdr", "a/...", "C:x.hdr", ""}) {
+    for (const char* name : {"x.hdr", "...hdr", ".hdr", "a/b.hdr", "..a/b.hdr", "a../b.hdr", "a/...", "1:x.hdr", "ab:x.hdr", ":x.hdr", ""}) {
         EXPECT_FALSE(is_unsafe_header_name(name)) << name;
     }
+}
+
+TEST(HeaderName, NamesWithANulByteNameNoFile) {
+    EXPECT_FALSE(can_name_a_file(std::string("a\0b.hdr", 7)));
+    EXPECT_TRUE(can_name_a_file("x.hdr"));
+    EXPECT_TRUE(can_name_a_file("C:\\charts\\x.hdr"));  // a -o name may hold a drive
 }
 
 }  // namespace

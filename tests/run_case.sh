@@ -8,6 +8,9 @@
 #   in/      files copied into the working directory before the run
 #   out/     files the run must create there, byte for byte; no other file may appear
 #   absent   paths (absolute, or relative to the working directory) that must not exist afterwards
+#   platforms  the platforms the case runs on (unix, windows), one a line; all if absent
+# HDRMILL_EMULATOR, when set, runs the binary (wine for hdrmill.exe). HDRMILL_CRLF_STDOUT=1
+# expects standard output in Windows text mode: every LF of the expected output as CR LF.
 set -u
 bin=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 case_dir=$2
@@ -26,7 +29,9 @@ args=()
 if [ -f "$case_dir/cmd" ]; then
     eval "args=($(cat "$case_dir/cmd"))"
 fi
-(cd "$work/run" && exec "$bin" "${args[@]}") > "$work/stdout" < /dev/null
+emulator=()
+[ -n "${HDRMILL_EMULATOR:-}" ] && emulator=("$HDRMILL_EMULATOR")
+(cd "$work/run" && exec "${emulator[@]}" "$bin" "${args[@]}") > "$work/stdout" < /dev/null
 status=$?
 
 failed=0
@@ -37,7 +42,13 @@ if [ "$status" != "$expected_status" ]; then
     failed=1
 fi
 expected_stdout=/dev/null
-[ -f "$case_dir/stdout" ] && expected_stdout="$case_dir/stdout"
+if [ -f "$case_dir/stdout" ]; then
+    expected_stdout="$case_dir/stdout"
+    if [ "${HDRMILL_CRLF_STDOUT:-}" = 1 ]; then
+        sed 's/$/\r/' "$case_dir/stdout" > "$work/expected_stdout"
+        expected_stdout="$work/expected_stdout"
+    fi
+fi
 if ! cmp -s "$expected_stdout" "$work/stdout"; then
     echo "standard output differs (expected, then actual):"
     od -c "$expected_stdout" | head -40
