@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -107,6 +110,41 @@ TEST(Reader, LinesOfAnyLengthAcrossReadBlocks) {
     }
     const auto got = read_bytes("[A]\r\nNA=" + with_cr + "\r\n[B]\r\n");
     EXPECT_EQ(got.records, (records{{"[A]", "NA=" + value}, {"[B]"}}));
+}
+
+// A stream that gives `good` bytes of `text` and then fails, as a disk or a network
+// share can part-way through a file.
+struct failing_source {
+    std::string text;
+    std::size_t good;
+    std::size_t given = 0;
+};
+
+ssize_t read_then_fail(void* cookie, char* buffer, std::size_t size) {
+    auto& source = *static_cast<failing_source*>(cookie);
+    if (source.given >= source.good) {
+        errno = EIO;
+        return -1;
+    }
+    const auto count = std::min(size, source.good - source.given);
+    std::copy_n(source.text.data() + source.given, count, buffer);
+    source.given += count;
+    return static_cast<ssize_t>(count);
+}
+
+TEST(Reader, AReadErrorPartWayDropsTheChartBeingRead) {
+    std::string text = "[A]\nFN=A.KAP\n[B]\nNA=";
+    text += std::string(200000, 'x');  // the failure comes inside B, blocks after the start
+    failing_source source{text, 150000};
+    cookie_io_functions_t functions{read_then_fail, nullptr, nullptr, nullptr};
+    input_file input;
+    ASSERT_TRUE(input.attach(fopencookie(&source, "rb", functions)));
+    testing::captured_console console;
+    std::vector<std::string> handed;
+    const auto result = read_calibration_file(input, command_line_info{}, console.out(),
+                                              [&](input_buffer& record) { handed.push_back(record.line_at(0)); });
+    EXPECT_EQ(result, read_result::read_error);
+    EXPECT_EQ(handed, std::vector<std::string>{"[A]"});
 }
 
 TEST(InputFile, RefusesWhatCannotBeReadAsAFile) {
