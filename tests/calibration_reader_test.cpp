@@ -40,15 +40,6 @@ reading read_bytes(const std::string& bytes, bool debug = false) {
 
 using records = std::vector<std::vector<std::string>>;
 
-TEST(Reader, CutsTheFileIntoChartRecords) {
-    const auto got = read_bytes(
-        "; chart list\n[1]\nFN=12221_1.KAP\nNA=Harbour entrance\n and approaches\nFN=OTHER.KAP\n"
-        "[2]\nFN=12221_2.KAP\nNA=\nNA=Inner harbour\n");
-    EXPECT_EQ(got.result, read_result::complete);
-    EXPECT_EQ(got.records, (records{{"[1]", "FN=12221_1.KAP", "NA=Harbour entrance\nand approaches", "FN=OTHER.KAP"},
-                                    {"[2]", "FN=12221_2.KAP", "NA=", "NA=Inner harbour"}}));
-}
-
 TEST(Reader, ClassifiesLinesByTheirFirstCharacter) {
     struct row {
         const char* name;
@@ -56,6 +47,9 @@ TEST(Reader, ClassifiesLinesByTheirFirstCharacter) {
         records expected;
     };
     const row rows[] = {
+        {"the first non-empty value wins; continuations join with LF",
+         "; chart list\n[1]\nFN=12221_1.KAP\nNA=Harbour entrance\n and approaches\n[2]\nNA=\nNA=Inner\n",
+         {{"[1]", "FN=12221_1.KAP", "NA=Harbour entrance\nand approaches"}, {"[2]", "NA=", "NA=Inner"}}},
         {"CR LF reads as LF, a lone CR vanishes", "[A]\r\nN\rA=x\r\n\r\n", {{"[A]", "NA=x"}}},
         {"no final LF", "[A]\nNA=x", {{"[A]", "NA=x"}}},
         {"0x1A ends the input", "[A]\nNA=x\x1a\n[B]\n", {{"[A]", "NA=x"}}},
