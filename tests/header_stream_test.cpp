@@ -40,23 +40,6 @@ TEST(FormatReal, MatchesPrintfGAtBothPrecisions) {
     }
 }
 
-TEST(HeaderStream, EndsEveryLineWithCrLfAndContinuesValuesAfterLf) {
-    std::string file;
-    header_stream header([&](std::string_view line) {
-        file.append(line);
-        return true;
-    });
-    header << "BSB/NA=" << std::string_view("Approaches\nto Brest");
-    header.end_line();
-    header << "    DX=" << 1.23456789 << ",N=" << std::int32_t{-5};
-    header.end_line();
-    header.set_precision(9);
-    header << 1.23456789;
-    header.end_line();
-    EXPECT_EQ(file, "BSB/NA=Approaches\r\n    to Brest\r\n    DX=1.23457,N=-5\r\n1.23456789\r\n");
-    EXPECT_FALSE(header.failed());
-}
-
 TEST(HeaderStream, DropsEveryLineAfterTheFirstFailedDelivery) {
     int deliveries = 0;
     header_stream header([&](std::string_view) {

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "text/integer_text.hpp"
 #include "text/list_pick.hpp"
 #include "text/trim.hpp"
 
@@ -57,16 +56,6 @@ TEST(PickListItem, TakesTheStretchBetweenCommasUntrimmed) {
     for (const auto& r : rows) {
         EXPECT_EQ(pick_list_item(r.list, r.k), r.item) << r.list << " item " << r.k;
     }
-}
-
-TEST(IntegerText, WritesPlainDecimalAtEveryLimit) {
-    EXPECT_EQ(integer_to_text(0), "0");
-    EXPECT_EQ(integer_to_text(10), "10");
-    EXPECT_EQ(integer_to_text(-2147483647), "-2147483647");
-    EXPECT_EQ(integer_to_text(-2147483647 - 1), "-2147483648");
-    EXPECT_EQ(integer_to_text(2147483647), "2147483647");
-    EXPECT_EQ(numbered_key("C", 10), "C10");
-    EXPECT_EQ(numbered_key("ADD", 12), "ADD12");
 }
 
 }  // namespace
