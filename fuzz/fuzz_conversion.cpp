@@ -11,7 +11,6 @@
 
 #include "calibration/calibration_reader.hpp"
 #include "driver/handle_chart.hpp"
-#include "header/header_name.hpp"
 #include "header/write_header.hpp"
 
 namespace {
@@ -36,12 +35,9 @@ bool ends_with_datum_record(std::string_view header) {
 
 hdrmill::header_outcome write_header_in_memory(hdrmill::input_buffer& record, const hdrmill::command_line_info& info,
                                                hdrmill::console& out) {
-    const auto name = hdrmill::form_header_name(record, info);
-    if (info.outfile.empty() && hdrmill::is_unsafe_header_name(name)) {
-        out.say("Unsafe file name " + name);
+    if (!hdrmill::announce_header_file(record, info, out)) {
         return hdrmill::header_outcome::unsafe_name;
     }
-    out.say("Create " + name);
     std::string header;
     hdrmill::header_stream stream([&header](std::string_view line) {
         header.append(line);

@@ -19,9 +19,10 @@ double datum_shift_seconds(const input_buffer& record, std::int32_t field) {
     return degrees == missing_real ? 0.0 : degrees * 3600.0;
 }
 
-}  // namespace
-
+// A longitude above 180 less 360, once; any other longitude unchanged.
 double normalise_longitude(double longitude) { return longitude > 180.0 ? longitude - 360.0 : longitude; }
+
+}  // namespace
 
 void write_reference_records(const input_buffer& record, header_stream& header) {
     header << "OST/1";

@@ -11,7 +11,4 @@ namespace hdrmill {
 /// significant digits. Longitudes above 180 are brought back by 360, once.
 void write_reference_records(const input_buffer& record, header_stream& header);
 
-/// A longitude above 180 less 360; any other longitude unchanged.
-double normalise_longitude(double longitude);
-
 }  // namespace hdrmill

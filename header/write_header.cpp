@@ -24,13 +24,23 @@ void write_header_records(input_buffer& record, header_stream& header) {
     write_reference_records(record, header);
 }
 
-header_outcome write_header(input_buffer& record, const command_line_info& info, console& out) {
-    const auto name = form_header_name(record, info);
+std::optional<std::string> announce_header_file(const input_buffer& record, const command_line_info& info,
+                                                console& out) {
+    auto name = form_header_name(record, info);
     if (info.outfile.empty() && is_unsafe_header_name(name)) {
         out.say("Unsafe file name " + name);
-        return header_outcome::unsafe_name;
+        return std::nullopt;
     }
     out.say("Create " + name);
+    return name;
+}
+
+header_outcome write_header(input_buffer& record, const command_line_info& info, console& out) {
+    const auto announced = announce_header_file(record, info, out);
+    if (!announced) {
+        return header_outcome::unsafe_name;
+    }
+    const auto& name = *announced;
     // Binary mode: the CR LF line ends are written by hand and must not be doubled.
     std::FILE* file = can_name_a_file(name) ? std::fopen(name.c_str(), "wb") : nullptr;
     if (file == nullptr) {

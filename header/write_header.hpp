@@ -1,5 +1,8 @@
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "calibration/input_buffer.hpp"
 #include "driver/command_line.hpp"
 #include "driver/console.hpp"
@@ -21,6 +24,13 @@ enum class header_outcome {
 /// existing file of that name is replaced. The record gains the lines its template
 /// lines append; they vanish when the reader clears it.
 header_outcome write_header(input_buffer& record, const command_line_info& info, console& out);
+
+/// Forms the chart's header file name and says what happens to it: "Unsafe file name "
+/// and the name when a name formed from the section line would leave the working
+/// directory (then nothing is given back and nothing may be written), else "Create "
+/// and the name, before anything is created.
+std::optional<std::string> announce_header_file(const input_buffer& record, const command_line_info& info,
+                                                console& out);
 
 /// The header text after the file is open: the preamble, the comment and template
 /// lines, "VER/2.0", the BSB and KNP records, the additional lines and the OST, REF,

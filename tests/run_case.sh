@@ -23,7 +23,6 @@ if [ -d "$case_dir/in" ]; then
     cp -R "$case_dir/in/." "$work/expected/"
 fi
 [ -d "$case_dir/out" ] && cp -R "$case_dir/out/." "$work/expected/"
-rm -f "$work/run/.keep" "$work/expected/.keep"
 
 args=()
 if [ -f "$case_dir/cmd" ]; then
