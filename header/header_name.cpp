@@ -48,8 +48,16 @@ bool can_name_a_file(std::string_view name) {
     }
 #ifdef _WIN32
     // Which characters a file name may hold is the platform's rule, not the language's.
-    if (name.find(':', has_drive_prefix(name) ? 2 : 0) != std::string_view::npos) {
+    // Windows refuses these, but not always at once: a header written into a new file
+    // first would only fail when that file is renamed to the name.
+    if (name.find(':', has_drive_prefix(name) ? 2 : 0) != std::string_view::npos ||
+        name.find_first_of("<>\"|?*") != std::string_view::npos) {
         return false;
+    }
+    for (const char byte : name) {
+        if (byte > 0 && byte < ' ') {
+            return false;
+        }
     }
 #endif
     return true;

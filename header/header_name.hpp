@@ -24,7 +24,8 @@ bool is_unsafe_header_name(std::string_view name);
 
 /// False for a name no file can be created under as it stands: it holds a NUL byte,
 /// which would cut it short to name another file; or, on Windows, a ":" past a drive
-/// prefix, which would name a hidden stream of another file.
+/// prefix, which would name a hidden stream of another file, or any other character
+/// Windows refuses in a file name (< > " | ? * and control characters).
 bool can_name_a_file(std::string_view name);
 
 }  // namespace hdrmill

@@ -11,8 +11,8 @@ namespace hdrmill {
 /// hold for every record: each line ends with CR LF on every platform, and reals are
 /// written as printf's %g at the current precision, with "." as decimal point
 /// whatever the locale. Each finished line is handed to the delivery function at
-/// once (for a file: written and flushed). After the first failed delivery the
-/// stream is failed and every later line is dropped.
+/// once (for a file: kept in memory until the header is complete). After the first
+/// failed delivery the stream is failed and every later line is dropped.
 class header_stream {
 public:
     /// Takes one finished line, CR LF included; gives false when it could not be kept.

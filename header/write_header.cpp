@@ -1,11 +1,11 @@
 #include "header/write_header.hpp"
 
-#include <cstdio>
 #include <string>
 
 #include "driver/version.hpp"
 #include "header/bsb_knp_records.hpp"
 #include "header/chart_parameters.hpp"
+#include "header/header_file.hpp"
 #include "header/header_name.hpp"
 #include "header/reference_records.hpp"
 #include "header/template_lines.hpp"
@@ -41,18 +41,19 @@ header_outcome write_header(input_buffer& record, const command_line_info& info,
         return header_outcome::unsafe_name;
     }
     const auto& name = *announced;
-    // Binary mode: the CR LF line ends are written by hand and must not be doubled.
-    std::FILE* file = can_name_a_file(name) ? std::fopen(name.c_str(), "wb") : nullptr;
-    if (file == nullptr) {
+    header_file file;
+    if (!can_name_a_file(name) || !file.create(name)) {
         out.say("Could not create file " + name);
         return header_outcome::not_created;
     }
-    header_stream header([file](std::string_view line) {
-        return std::fwrite(line.data(), 1, line.size(), file) == line.size() && std::fflush(file) == 0;
+    // The header is made in memory and goes to disk in one piece.
+    std::string text;
+    header_stream header([&text](std::string_view line) {
+        text.append(line);
+        return true;
     });
     write_header_records(record, header);
-    const bool closed = std::fclose(file) == 0;
-    if (header.failed() || !closed) {
+    if (!file.write_and_close(text)) {
         out.say("Could not write file " + name);
         return header_outcome::not_written;
     }

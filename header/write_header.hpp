@@ -15,14 +15,15 @@ enum class header_outcome {
     written,
     unsafe_name,   // the name formed from the section line would leave the working directory
     not_created,   // the file could not be created; nothing was written
-    not_written,   // writing or closing failed; the partial file stays as it is
+    not_written,   // writing, closing or replacing failed; an old header stays as it was
 };
 
 /// Writes one chart's header file and says on the console what happened: "Create "
 /// and the name before the file is created, then "Could not create file ", "Could not
 /// write file " or, instead of "Create ", "Unsafe file name " with the name. An
-/// existing file of that name is replaced. The record gains the lines its template
-/// lines append; they vanish when the reader clears it.
+/// existing header of that name is replaced whole, or not at all (see `header_file`).
+/// The record gains the lines its template lines append; they vanish when the reader
+/// clears it.
 header_outcome write_header(input_buffer& record, const command_line_info& info, console& out);
 
 /// Forms the chart's header file name and says what happens to it: "Unsafe file name "

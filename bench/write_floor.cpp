@@ -1,0 +1,35 @@
+// The floor the conversion is measured against: the same header bytes written with
+// one open, one write and one close per file, and nothing else.
+//   write_floor LIST DATA
+// LIST holds one "size name" line per file, in order; DATA holds the files' bytes
+// back to back. The files are written into the working directory.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fputs("usage: write_floor LIST DATA\n", stderr);
+        return 2;
+    }
+    std::ifstream list(argv[1]);
+    std::ifstream data_file(argv[2], std::ios::binary);
+    const std::string data((std::istreambuf_iterator<char>(data_file)), std::istreambuf_iterator<char>());
+    std::size_t offset = 0;
+    std::size_t size = 0;
+    std::string name;
+    while (list >> size >> name) {
+        const int file = ::open(name.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0666);
+        if (file < 0 || offset + size > data.size() ||
+            ::write(file, data.data() + offset, size) != static_cast<ssize_t>(size) || ::close(file) != 0) {
+            std::perror(name.c_str());
+            return 1;
+        }
+        offset += size;
+    }
+    return 0;
+}

@@ -1,0 +1,136 @@
+#!/usr/bin/env bash
+# A header is replaced whole or not at all: failures, signals, links and permissions,
+# run on the real binary in a temporary directory. Every check asserts the old
+# header's bytes afterwards.
+#   replace_test.sh HDRMILL
+set -u
+bin=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+failures=0
+
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+old_header() { printf 'an old header, kept until a new one is complete\r\n' > "$1"; }
+expect_old() { cmp -s "$1" old || fail "$2: the old header was changed"; }
+expect_no_temporary() {
+    local left
+    left=$(find . -name '.hdrmill-*' | head -3)
+    [ -z "$left" ] || fail "$1: temporary file left: $left"
+}
+# The mode bits of a file, as octal digits.
+mode_of() { stat -c %a "$1"; }
+
+old_header old
+printf '[Small.tif]\nNA=Small chart\nC1=0,0,10,20\n' > small.dir
+awk 'BEGIN { print "[Big.tif]"; for (i = 1; i <= 400000; i++) printf "C%d=%d,%d,%d.5,-%d.25\n", i, i, i, i % 80, i % 170 }' > big.dir
+
+# A write that fails part-way (the file size limit) leaves the old header and no
+# temporary file behind, and says so.
+cp old Big.hdr
+(ulimit -f 1000; trap '' XFSZ; exec "$bin" big.dir) > stdout
+status=$?
+[ "$status" = 1 ] || fail "size limit: exit status $status, expected 1"
+printf 'Create Big.hdr\nCould not write file Big.hdr\n' | cmp -s - stdout || fail "size limit: messages: $(cat stdout)"
+expect_old Big.hdr "size limit"
+expect_no_temporary "size limit"
+
+# wait_for_temporary WHAT: waits up to 10 seconds for a temporary file to appear.
+wait_for_temporary() {
+    local tries=0
+    while [ -z "$(find . -name '.hdrmill-*.tmp' | head -1)" ] && [ $tries -lt 1000 ]; do
+        sleep 0.01
+        tries=$((tries + 1))
+    done
+    [ $tries -lt 1000 ] || fail "$1: no temporary file appeared"
+}
+
+# run_until_temporary SIGNAL: starts the big chart and sends SIGNAL once its temporary
+# file exists; sets $status.
+# Job control gives the background run the signal dispositions a user's run has
+# (without it, bash starts background jobs with SIGINT ignored).
+run_until_temporary() {
+    set -m
+    "$bin" big.dir > /dev/null &
+    local pid=$!
+    wait_for_temporary "SIG$1"
+    kill "-$1" "$pid"
+    wait "$pid" 2> /dev/null
+    status=$?
+    set +m
+}
+
+# Interrupted: the temporary file is removed and the run ends through the signal.
+for signal in TERM INT HUP; do
+    cp old Big.hdr
+    run_until_temporary "$signal"
+    expected=$((128 + $(kill -l "$signal")))
+    [ "$status" = "$expected" ] || fail "SIG$signal: exit status $status, expected $expected"
+    expect_old Big.hdr "SIG$signal"
+    expect_no_temporary "SIG$signal"
+done
+
+# A signal the run was started to ignore stays ignored: the run completes.
+cp old Big.hdr
+"$bin" big.dir > /dev/null &
+pid=$!
+wait_for_temporary "ignored SIGINT"
+kill -INT "$pid"
+wait "$pid" || fail "ignored SIGINT: exit status $?"
+cmp -s Big.hdr old && fail "ignored SIGINT: the header was not replaced"
+expect_no_temporary "ignored SIGINT"
+
+# Killed outright: the old header still stands (a temporary file may be left).
+cp old Big.hdr
+run_until_temporary KILL
+expect_old Big.hdr "SIGKILL"
+rm -f .hdrmill-*.tmp
+
+# Completed, the new header stands in place of the old one.
+cp old Big.hdr
+"$bin" big.dir > /dev/null || fail "big chart: exit status $?"
+cmp -s Big.hdr old && fail "big chart: the old header was not replaced"
+tail -c 9 Big.hdr | cmp -s - <(printf 'DTM/0,0\r\n') || fail "big chart: the new header is not complete"
+expect_no_temporary "big chart"
+
+# A symbolic link under the header's name is replaced; its target is not touched.
+cp old target
+ln -s target Small.hdr
+"$bin" small.dir > /dev/null || fail "link: exit status $?"
+expect_old target "link"
+[ -f Small.hdr ] && [ ! -L Small.hdr ] || fail "link: Small.hdr is not a new regular file"
+grep -q '^REF/1,0,0,10,20' Small.hdr || fail "link: Small.hdr is not the header"
+
+# A new header gets 0666 less the umask, also when it replaces a file of other bits.
+for mask in 022 077; do
+    rm -f Small.hdr
+    (umask "$mask"; exec "$bin" small.dir) > /dev/null
+    expected=$(printf '%o' $((0666 & ~8#$mask)))
+    [ "$(mode_of Small.hdr)" = "$expected" ] || fail "umask $mask: new header $(mode_of Small.hdr), expected $expected"
+    chmod 0604 Small.hdr
+    (umask "$mask"; exec "$bin" small.dir) > /dev/null
+    [ "$(mode_of Small.hdr)" = "$expected" ] || fail "umask $mask: replacing header $(mode_of Small.hdr), expected $expected"
+done
+
+# A FIFO and a device are written directly, as always.
+mkfifo pipe
+cat pipe > from_pipe &
+reader=$!
+"$bin" -o pipe small.dir > /dev/null || fail "-o pipe: exit status $?"
+wait "$reader"
+[ -p pipe ] || fail "-o pipe: the FIFO was replaced"
+cmp -s from_pipe Small.hdr || fail "-o pipe: the header did not come through the FIFO"
+
+"$bin" -o /dev/null small.dir > stdout
+status=$?
+[ "$status" = 0 ] || fail "-o /dev/null: exit status $status"
+printf 'Create /dev/null\n' | cmp -s - stdout || fail "-o /dev/null: messages: $(cat stdout)"
+[ -c /dev/null ] || fail "-o /dev/null: /dev/null is no longer a device"
+expect_no_temporary "-o /dev/null"
+
+if [ "$failures" -gt 0 ]; then
+    echo "$failures checks failed"
+    exit 1
+fi
+echo "header replacement: all checks passed"
