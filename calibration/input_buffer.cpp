@@ -153,6 +153,8 @@ std::string input_buffer::lookup_value(std::string_view key) const {
     return std::string(find_value(key));
 }
 
+std::string_view input_buffer::lookup_view(std::string_view key) const { return find_value(key); }
+
 std::string input_buffer::lookup_field(std::string_view key, std::int32_t k) const {
     return pick_list_item(find_value(key), static_cast<std::uint32_t>(k));
 }

@@ -59,6 +59,10 @@ public:
     /// The value of the first stored line that carries `key`; the empty text when none does.
     std::string lookup_value(std::string_view key) const;
 
+    /// The same value as `lookup_value`, as a view into the record: valid only until the
+    /// record is next changed (an append, a continuation or a clear).
+    std::string_view lookup_view(std::string_view key) const;
+
     /// Comma item `k` of the value of `key`. A negative `k` picks nothing.
     std::string lookup_field(std::string_view key, std::int32_t k) const;
 

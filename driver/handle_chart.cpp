@@ -1,5 +1,7 @@
 #include "driver/handle_chart.hpp"
 
+#include "check/reader_rules.hpp"
+
 namespace hdrmill {
 
 std::string short_name(const input_buffer& record) {
@@ -19,6 +21,17 @@ std::string list_line(const input_buffer& record) {
     return line + record.lookup_value("NA");
 }
 
+std::string check_name(const input_buffer& record) {
+    if (!record.lookup_value("FN").empty()) {
+        return short_name(record);
+    }
+    auto section = record.line_at(0);
+    if (section.size() >= 2 && section.front() == '[' && section.back() == ']') {
+        section = section.substr(1, section.size() - 2);
+    }
+    return section;
+}
+
 void handle_chart(input_buffer& record, const command_line_info& info, console& out, run_tally& tally,
                   const header_step& write) {
     if (info.list) {
@@ -27,6 +40,11 @@ void handle_chart(input_buffer& record, const command_line_info& info, console& 
         return;
     }
     if (!info.chartname.empty() && short_name(record) != info.chartname) {
+        return;
+    }
+    if (info.check) {
+        report_chart(out, check_name(record), check_chart(record, tolerance_in_pixels(info).value_or(default_tolerance)),
+                     tally.checks);
         return;
     }
     if (write(record, info, out) == header_outcome::written) {

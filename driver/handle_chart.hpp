@@ -5,6 +5,7 @@
 #include <string>
 
 #include "calibration/input_buffer.hpp"
+#include "check/report.hpp"
 #include "driver/command_line.hpp"
 #include "driver/console.hpp"
 #include "header/write_header.hpp"
@@ -16,6 +17,7 @@ struct run_tally {
     std::uint64_t converted = 0;    // headers written in full
     std::uint64_t listed = 0;       // list lines printed with -l
     bool header_failed = false;     // a header was refused, not created or not written
+    check_tally checks;             // how the charts checked with -c came out
 };
 
 /// The chart's short name: the FN value less its last "." and what follows.
@@ -29,8 +31,13 @@ std::string list_line(const input_buffer& record);
 /// The step that writes one chart's header; `write_header` in a real run.
 using header_step = std::function<header_outcome(input_buffer&, const command_line_info&, console&)>;
 
-/// One completed chart: listed with -l; otherwise converted by `write` when no -s name
-/// was given or the short name equals it exactly; otherwise passed over in silence.
+/// The name a check line gives a chart: its short name, or its section name (the
+/// section line less its brackets) when it has no FN.
+std::string check_name(const input_buffer& record);
+
+/// One completed chart, and the one place where the mode is chosen: listed with -l;
+/// otherwise, when no -s name was given or the short name equals it exactly, checked
+/// with -c or else converted by `write`; otherwise passed over in silence.
 void handle_chart(input_buffer& record, const command_line_info& info, console& out, run_tally& tally,
                   const header_step& write = write_header);
 

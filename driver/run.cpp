@@ -13,6 +13,12 @@ int run(const std::vector<std::string>& arguments, console& out) {
         print_usage(out);
         return 0;
     }
+    // With -l the list wins and -c, and so -t, is not looked at.
+    const bool checking = info.check && !info.list;
+    if (checking && !tolerance_in_pixels(info)) {
+        out.say("Bad tolerance " + *info.tolerance);
+        return 1;
+    }
     input_file input;
     if (!input.open(info.infile)) {
         out.say("Could not open file " + info.infile);
@@ -33,6 +39,10 @@ int run(const std::vector<std::string>& arguments, console& out) {
     }
     if (info.list) {
         return tally.listed > 0 ? 0 : 1;
+    }
+    if (checking) {
+        out.say(summary_line(tally.checks));
+        return tally.checks.checked > 0 && tally.checks.with_errors == 0 ? 0 : 1;
     }
     return tally.converted > 0 && !tally.header_failed ? 0 : 1;
 }

@@ -10,20 +10,16 @@ namespace {
 
 constexpr std::int32_t transverse_mercator = 2;
 
-// A transverse Mercator chart with no usable PP gives its central meridian LON0 as
-// the projection parameter; every other chart gives the PP text or its default.
-void write_projection_parameter(const input_buffer& record, const chart_parameters& parameters,
-                                header_stream& header) {
+}  // namespace
+
+std::string projection_parameter_text(const input_buffer& record, const chart_parameters& parameters) {
     const double central_meridian = record.lookup_number("LON0", 0);
     if (central_meridian != missing_real && parameters.projection_code == transverse_mercator &&
         parameters.pp_text == "UNKNOWN") {
-        header << central_meridian;
-    } else {
-        header << parameters.pp_text;
+        return format_real(central_meridian, 6);
     }
+    return parameters.pp_text;
 }
-
-}  // namespace
 
 void write_bsb_knp_records(const input_buffer& record, const chart_parameters& parameters, header_stream& header) {
     header << "VER/2.0";
@@ -37,7 +33,7 @@ void write_bsb_knp_records(const input_buffer& record, const chart_parameters& p
 
     header << "KNP/SC=" << parameters.chart_scale << ",GD=" << record.lookup_value("GD")
            << ",PR=" << parameters.projection_name << ",PP=";
-    write_projection_parameter(record, parameters, header);
+    header << projection_parameter_text(record, parameters);
     header.end_line();
     header << "    PI=" << parameters.pi_text << ",SP=" << parameters.sp_text << ",SK=" << parameters.sk_text
            << ",TA=" << parameters.ta_text;

@@ -1,10 +1,17 @@
 #pragma once
 
+#include <string>
+
 #include "calibration/input_buffer.hpp"
 #include "header/chart_parameters.hpp"
 #include "header/header_stream.hpp"
 
 namespace hdrmill {
+
+/// The text after ",PP=": a transverse Mercator chart with no usable PP gives its
+/// central meridian LON0 (6 significant digits); every other chart the PP text or its
+/// default.
+std::string projection_parameter_text(const input_buffer& record, const chart_parameters& parameters);
 
 /// Writes "VER/2.0", the BSB record (name, number, raster size, resolution), the KNP
 /// record (scale, datum, projection, projection parameter, units, pixel sizes) and the

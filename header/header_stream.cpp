@@ -10,16 +10,21 @@ namespace hdrmill {
 
 header_stream::header_stream(delivery deliver) : deliver_(std::move(deliver)) {}
 
-header_stream& header_stream::operator<<(std::string_view text) {
+void append_header_text(std::string& out, std::string_view text) {
     for (std::size_t start = 0;;) {
         const auto newline = text.find('\n', start);
-        line_.append(text.substr(start, newline == std::string_view::npos ? newline : newline - start));
+        out.append(text.substr(start, newline == std::string_view::npos ? newline : newline - start));
         if (newline == std::string_view::npos) {
-            return *this;
+            return;
         }
-        line_.append("\r\n    ");
+        out.append("\r\n    ");
         start = newline + 1;
     }
+}
+
+header_stream& header_stream::operator<<(std::string_view text) {
+    append_header_text(line_, text);
+    return *this;
 }
 
 header_stream& header_stream::operator<<(std::int32_t number) {

@@ -43,6 +43,9 @@ private:
     bool failed_ = false;
 };
 
+/// Appends `text` to `out` as a header stream writes it: each LF as CR LF and four blanks.
+void append_header_text(std::string& out, std::string_view text);
+
 /// `number` as printf("%.*g", digits, number) writes it in the "C" locale.
 std::string format_real(double number, int digits);
 

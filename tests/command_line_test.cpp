@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,32 @@ TEST(ArgumentScan, OptionWordsAreWholeAndTheLastValueWins) {
         EXPECT_EQ(info.extension, r.extension);
         EXPECT_EQ(info.outfile, r.outfile);
         EXPECT_EQ(info.infile, r.infile);
+    }
+}
+
+TEST(ArgumentScan, ToleranceIsAWholePositiveNumber) {
+    struct row {
+        std::vector<std::string> arguments;
+        std::optional<double> pixels;
+    };
+    const row rows[] = {
+        {{"-c", "in"}, 10.0},
+        {{"-c", "-t", "2.5", "in"}, 2.5},
+        {{"-t", "1e1", "-c", "in"}, 10.0},
+        {{"-c", "-t", "3", "-t", "4", "in"}, 4.0},
+        {{"-c", "-t", "0", "in"}, std::nullopt},
+        {{"-c", "-t", "-1", "in"}, std::nullopt},
+        {{"-c", "-t", "5px", "in"}, std::nullopt},
+        {{"-c", "-t", " 5", "in"}, std::nullopt},
+        {{"-c", "-t", "", "in"}, std::nullopt},
+        {{"-c", "-t", "inf", "in"}, std::nullopt},
+        {{"-c", "-t", "nan", "in"}, std::nullopt},
+        {{"-c", "in", "-t"}, 10.0},   // -t as the very last word is ignored
+    };
+    for (const auto& r : rows) {
+        const auto info = scan_arguments(r.arguments);
+        EXPECT_TRUE(info.check);
+        EXPECT_EQ(tolerance_in_pixels(info), r.pixels) << (info.tolerance ? *info.tolerance : "(none)");
     }
 }
 

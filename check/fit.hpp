@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+#include "check/projection.hpp"
+
+namespace hdrmill {
+
+/// A reference point as the check uses it: its pixel and its plane position.
+struct tie_point {
+    double x = 0.0;
+    double y = 0.0;
+    plane_point plane;
+};
+
+/// An affine map from the chart's plane to pixels, taken about a plane origin so that
+/// its coefficients stay well conditioned far from the projection's origin:
+///   x = x0 + xe (e - e0) + xn (n - n0),  y = y0 + ye (e - e0) + yn (n - n0).
+struct pixel_map {
+    plane_point origin;
+    double x0 = 0.0, y0 = 0.0;
+    double xe = 0.0, xn = 0.0, ye = 0.0, yn = 0.0;
+
+    /// The pixel where the map places a plane position.
+    void place(plane_point plane, double& x, double& y) const;
+
+    /// How far the map is from a rotation with one scale (and the image's y running
+    /// down while northings run up): 0 for a clean scan, larger the more it shears or
+    /// stretches one way. A slipped reference point shears the map it is part of.
+    double shear() const;
+
+    /// Plane metres of one pixel step along x and along y; false when the map is singular.
+    bool pixel_steps(double& along_x, double& along_y) const;
+};
+
+/// Pixels between where `map` places `point` and where the point says it is.
+double pixel_distance(const pixel_map& map, const tie_point& point);
+
+/// Least-squares affine map over the chosen points; nothing when they do not span the
+/// plane (fewer than 3, or all on one line).
+std::optional<pixel_map> fit_least_squares(const std::vector<tie_point>& points,
+                                           const std::vector<std::size_t>& chosen);
+
+/// The affine map through three points exactly; nothing when they lie on one line.
+std::optional<pixel_map> fit_exact(const tie_point& a, const tie_point& b, const tie_point& c);
+
+/// The map of rotation and one scale through two points; nothing when they coincide.
+std::optional<pixel_map> fit_two_points(const tie_point& a, const tie_point& b);
+
+/// The reference points that agree with each other, and their map.
+struct consensus {
+    pixel_map map;
+    std::vector<bool> agrees;   // per point: within the tolerance of `map`
+    std::size_t count = 0;      // how many agree
+};
+
+/// Finds the points the others agree on: every exact three-point map (all triples
+/// while they are few, a fixed, repeatable sample of them when there are many) is
+/// grown and refitted by least squares over the points within `tolerance` pixels. The
+/// most points win; among equals, the map with the least shear. Nothing when no three
+/// points span the plane.
+std::optional<consensus> find_consensus(const std::vector<tie_point>& points, double tolerance);
+
+}  // namespace hdrmill

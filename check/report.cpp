@@ -1,0 +1,29 @@
+#include "check/report.hpp"
+
+#include <algorithm>
+
+namespace hdrmill {
+
+void report_chart(console& out, std::string_view name, const chart_check& result, check_tally& tally) {
+    ++tally.checked;
+    const std::string prefix = std::string(name) + ": ";
+    if (result.findings.empty()) {
+        out.say(prefix + "ok: " + result.account);
+        ++tally.ok;
+        return;
+    }
+    for (const auto& found : result.findings) {
+        out.say(prefix + (found.severity == finding::level::error ? "error: " : "warning: ") + found.text);
+    }
+    const bool has_error = std::any_of(result.findings.begin(), result.findings.end(),
+                                       [](const finding& found) { return found.severity == finding::level::error; });
+    ++(has_error ? tally.with_errors : tally.with_warnings);
+}
+
+std::string summary_line(const check_tally& tally) {
+    return std::to_string(tally.checked) + " charts checked: " + std::to_string(tally.ok) + " ok, " +
+           std::to_string(tally.with_warnings) + " with warnings, " + std::to_string(tally.with_errors) +
+           " with errors";
+}
+
+}  // namespace hdrmill
