@@ -18,7 +18,16 @@ std::string list_line(const input_buffer& record) {
     if (line.size() < name_width) {
         line.resize(name_width, ' ');
     }
-    return line + record.lookup_value("NA");
+    // A title continued over several lines stays several lines, each under the first,
+    // so that no line of it can be read as another chart.
+    const auto title = record.lookup_value("NA");
+    for (const char byte : title) {
+        line += byte;
+        if (byte == '\n') {
+            line.append(name_width, ' ');
+        }
+    }
+    return line;
 }
 
 std::string check_name(const input_buffer& record) {

@@ -25,7 +25,8 @@ struct run_tally {
 std::string short_name(const input_buffer& record);
 
 /// The -l line of a chart: its short name padded with blanks to 15 characters (a
-/// longer name is printed whole), then at once the NA value.
+/// longer name is printed whole), then at once the NA value, each LF of which is
+/// followed by 15 blanks, so that a continued title stands under its first line.
 std::string list_line(const input_buffer& record);
 
 /// The step that writes one chart's header; `write_header` in a real run.
