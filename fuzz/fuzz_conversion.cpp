@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes through the whole conversion: the calibration reader, the
-// chart record, the per-chart step (selection, listing, counting) and the header
-// writer. Headers are written into memory, so fuzzing creates no files. Besides the
-// sanitizers' checks, every header must keep its CR LF line ends and end with its
-// DTM record.
+// chart record, the per-chart step (selection, listing, checking, counting) and the
+// header writer. Headers are written into memory, so fuzzing creates no files.
+// Besides the sanitizers' checks, every header must keep its CR LF line ends and end
+// with its DTM record.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -63,6 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         info.list = (data[0] & 2) != 0;
         info.extension = (data[0] & 4) != 0 ? "kap" : "";
         info.chartname = (data[0] & 8) != 0 ? "A" : "";
+        info.check = (data[0] & 16) != 0;
         ++data;
         --size;
     }
