@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Inputs too large to keep as files, run on the real binary in a temporary directory;
 # each check makes its input and its expected bytes from the record layouts.
-#   hostile_test.sh HDRMILL sizes
+#   hostile_test.sh HDRMILL big_line|many_lines|million_charts|no_chart|late_ctrl_z
 set -u
 bin=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 group=$2
@@ -28,15 +28,16 @@ named_header() {
     printf '    DX=-2.14748e+09,DY=-2.14748e+09\r\nOST/1\r\nCPH/0.0\r\nDTM/0,0\r\n'
 }
 
-group_sizes() {
+group_big_line() {
     # One line of 100 MB.
     { printf '[Big.tif]\nNA='; head -c 100000000 /dev/zero | tr '\0' 'x'; printf '\n'; } > big.dir
     run big.dir
     expect_status 0 "100 MB line"
     { named_header "$(head -c 100000000 /dev/zero | tr '\0' 'x')"; } > expected_big
     expect_bytes Big.hdr expected_big "100 MB line"
-    rm -f big.dir Big.hdr expected_big
+}
 
+group_many_lines() {
     # A chart of 100,000 stored lines: every one a reference point.
     awk 'BEGIN { print "[Many.tif]"; for (i = 1; i <= 100000; i++) printf "C%d=%d,%d,%d.5,-%d.25\n", i, i, -i, i % 90, i % 180 }' > many.dir
     run many.dir
@@ -45,16 +46,18 @@ group_sizes() {
       awk 'BEGIN { for (i = 1; i <= 100000; i++) printf "REF/%d,%d,%d,%d.5,-%d.25\r\n", i, i, -i, i % 90, i % 180
                    printf "CPH/0.0\r\nDTM/0,0\r\n" }'; } > expected_many
     expect_bytes Many.hdr expected_many "100,000 stored lines"
-    rm -f many.dir Many.hdr expected_many
+}
 
+group_million_charts() {
     # A million tiny charts, listed.
     awk 'BEGIN { for (i = 1; i <= 1000000; i++) printf "[c]\nFN=c%d.KAP\n", i % 10 }' > million.dir
     run -l million.dir
     expect_status 0 "a million charts listed"
     awk 'BEGIN { for (i = 1; i <= 1000000; i++) printf "c%-14d\n", i % 10 }' > expected_list
     expect_bytes stdout expected_list "a million charts listed"
-    rm -f million.dir expected_list
+}
 
+group_no_chart() {
     # Inputs with no chart at all: status 1, nothing said, nothing written.
     local input
     for input in empty only_cr only_blanks only_ctrl_z; do
@@ -72,6 +75,19 @@ group_sizes() {
         expect_bytes stdout expected_debug "$input with -d"
         [ "$(ls | grep -c '\.hdr$')" = 0 ] || fail "$input: wrote a header"
     done
+}
+
+group_late_ctrl_z() {
+    # A 0x1A byte far past the first block read still ends the input: the second
+    # chart, behind it, is never seen.
+    { printf '[Long.tif]\nNA='; head -c 100000 /dev/zero | tr '\0' 'x'; printf '\032\n[Hidden.tif]\nNA=h\n'; } > late.dir
+    run late.dir
+    expect_status 0 "0x1A past 64 KiB"
+    printf 'Create Long.hdr\n' > expected_stdout
+    expect_bytes stdout expected_stdout "0x1A past 64 KiB"
+    named_header "$(head -c 100000 /dev/zero | tr '\0' 'x')" > expected_long
+    expect_bytes Long.hdr expected_long "0x1A past 64 KiB"
+    [ -e Hidden.hdr ] && fail "0x1A past 64 KiB: the chart behind it was converted"
 }
 
 "group_$group"
