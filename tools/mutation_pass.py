@@ -1,0 +1,110 @@
+#!/usr/bin/env python3
+"""A mutation pass: plausible slips applied to the program one at a time, each rebuilt
+and run against the release tests, to see which slips the tests catch.
+
+    tools/mutation_pass.py [TREE]     default: this checkout
+
+Works in a copy of TREE (its git HEAD plus uncommitted changes) under a temporary
+folder, so the checkout is never changed. Prints one line per mutant and the kill rate.
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+# (file, text, replacement): the first occurrence of text is replaced.
+MUTANTS = [
+    ("text/trim.cpp", "c == '\\t' || ", ""),
+    ("text/list_pick.cpp", "position = comma + 1;", "position = comma;"),
+    ("text/integer_text.cpp", "return std::string(digits.data(), result.ptr);", "return std::string(digits.data() + (n < 0), result.ptr);"),
+    ("calibration/number_reading.cpp", "return negative ? -value : value;", "return value;"),
+    ("calibration/input_buffer.cpp", "line.size() > key.size() + 1", "line.size() > key.size()"),
+    ("calibration/calibration_reader.cpp", "line.front() == ';'", "line.front() == '#'"),
+    ("calibration/calibration_reader.cpp", "line.front() == ' '", "(line.front() == ' ' || line.front() == '\\t')"),
+    ("calibration/calibration_reader.cpp", "return read_result::read_error;", "return read_result::complete;"),
+    ("calibration/input_file.cpp", "if (const void* stop = std::memchr(block_.data(), end_of_text, end_)) {",
+     "static bool first = true;\n    if (const void* stop = first ? (first = false, std::memchr(block_.data(), end_of_text, end_)) : nullptr) {"),
+    ("driver/handle_chart.cpp", "name.rfind('.')", "name.find('.')"),
+    ("driver/handle_chart.cpp", "constexpr std::size_t name_width = 15;", "constexpr std::size_t name_width = 14;"),
+    ("driver/run.cpp", "return tally.listed > 0 ? 0 : 1;", "return 1;"),
+    ("driver/run.cpp", "return tally.converted > 0 && !tally.header_failed ? 0 : 1;", "return tally.converted > 0 ? 0 : 1;"),
+    ("driver/command_line.cpp", "info.extension = arguments[++i];", "info.outfile = arguments[++i];"),
+    ("driver/console.cpp", "failed_ = failed_ || !written;", "failed_ = !written;"),
+    ("header/header_name.cpp", "base.rfind('.')", "base.find('.')"),
+    ("header/header_name.cpp", 'if (name.substr(start, end - start) == "..") {', 'if (name.substr(start, end - start) == "...") {'),
+    ("header/chart_parameters.cpp", "* 100.0) + 0.5;", "* 100.0);"),
+    ("header/chart_parameters.cpp", "pixel_size_y == 0.0 ||", ""),
+    ("header/chart_parameters.cpp", "projection > 3", "projection >= 3"),
+    ("header/chart_parameters.cpp", '"SK", "0.0"', '"SK", "0"'),
+    ("header/bsb_knp_records.cpp", "parameters.projection_code == transverse_mercator &&", ""),
+    ("header/reference_records.cpp", "longitude > 180.0 ? longitude - 360.0", "longitude >= 180.0 ? longitude - 360.0"),
+    ("header/reference_records.cpp", "if (longitude > max_longitude) {", "if (longitude >= max_longitude) {"),
+    ("header/reference_records.cpp", "max_longitude * min_longitude < 0.0", "max_longitude * min_longitude <= 0.0"),
+    ("header/reference_records.cpp", "degrees * 3600.0", "degrees * 60.0"),
+    ("header/reference_records.cpp", "header.set_precision(9);", ""),
+    ("header/header_stream.cpp", 'out.append("\\r\\n    ");', 'out.append("\\r\\n");'),
+    ("header/template_lines.cpp", "directive.remove_prefix(std::min(directive.find_first_not_of(' '), directive.size()));", ""),
+    ("header/header_file.cpp", "written = written && closed && held_signal == 0;", "written = written && held_signal == 0;"),
+    ("header/header_file.cpp", "if (written && !temporary_.empty()) {", "if (!temporary_.empty()) {"),
+    ("header/header_file.cpp", "return errno == ENOENT ? kind::absent : kind::other;\n    }\n    if (S_ISLNK",
+     "return errno == ENOENT ? kind::absent : kind::other;\n    }\n    if (false && S_ISLNK"),
+    ("check/reader_rules.cpp", "if (worst <= tolerance_) {", "if (worst < 2 * tolerance_) {"),
+    ("check/fit.cpp", "return a.count != b.count ? a.count > b.count : a.shear < b.shear;",
+     "return a.count != b.count ? a.count > b.count : a.shear > b.shear;"),
+    ("check/projection.cpp", "eta += kruger.alpha[j - 1]", "eta -= kruger.alpha[j - 1]"),
+    ("check/reader_rules.cpp", "constexpr std::size_t bsb_record_within = 995;", "constexpr std::size_t bsb_record_within = 1995;"),
+    ("check/reader_rules.cpp", "{\"the latitude looks to have lost its sign\", point.x, point.y, -point.latitude, point.longitude},",
+     "{\"the latitude looks to have lost its sign\", point.x, point.y, point.latitude, -point.longitude},"),
+    ("check/report.cpp", "++(has_error ? tally.with_errors : tally.with_warnings);", "++tally.with_errors;"),
+]
+
+
+def run(command, cwd):
+    return subprocess.run(command, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
+
+
+def main():
+    tree = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), ".."))
+    work = tempfile.mkdtemp(prefix="hdrmill-mutants-")
+    copy = os.path.join(work, "tree")
+    # Names as bytes: a case's header name holds every byte from 0x80 to 0xFF.
+    files = subprocess.run(["git", "ls-files", "-z", "-co", "--exclude-standard"], cwd=tree, capture_output=True,
+                           check=True).stdout.split(b"\0")
+    for name in map(os.fsdecode, filter(None, files)):
+        if os.path.isfile(os.path.join(tree, name)):
+            os.makedirs(os.path.dirname(os.path.join(copy, name)), exist_ok=True)
+            shutil.copy2(os.path.join(tree, name), os.path.join(copy, name))
+    if run(["cmake", "--preset", "release"], copy) or run(["cmake", "--build", "--preset", "release"], copy):
+        print("the unmutated tree does not build")
+        return 1
+    baseline = subprocess.run(["ctest", "--preset", "release", "-j2"], cwd=copy, capture_output=True)
+    if baseline.returncode:
+        print("the unmutated tree fails its tests:\n" + baseline.stdout[-3000:].decode(errors="replace"))
+        return 1
+    killed = tried = 0
+    for number, (name, text, replacement) in enumerate(MUTANTS, 1):
+        path = os.path.join(copy, name)
+        original = open(path).read()
+        if text not in original:
+            print(f"{number:2} {name}: text not found: {text!r}")
+            continue
+        open(path, "w").write(original.replace(text, replacement, 1))
+        if run(["cmake", "--build", "--preset", "release"], copy):
+            verdict = "does not build"
+        elif run(["ctest", "--preset", "release", "-j2", "--stop-on-failure"], copy):
+            verdict = "killed"
+            killed += 1
+            tried += 1
+        else:
+            verdict = "SURVIVED"
+            tried += 1
+        print(f"{number:2} {verdict:14} {name}: {text.strip()[:60]!r} -> {replacement.strip()[:40]!r}", flush=True)
+        open(path, "w").write(original)
+    print(f"{killed} of {tried} mutants that build killed ({100 * killed // max(tried, 1)}%)")
+    shutil.rmtree(work)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
