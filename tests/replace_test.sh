@@ -2,9 +2,11 @@
 # A header is replaced whole or not at all: failures, signals, links and permissions,
 # run on the real binary in a temporary directory. Every check asserts the old
 # header's bytes afterwards.
-#   replace_test.sh HDRMILL
+#   replace_test.sh HDRMILL files|interrupted|completed
+# Each group is a test of its own, so that none runs long without a word.
 set -u
 bin=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+group=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -25,16 +27,6 @@ mode_of() { stat -c %a "$1"; }
 old_header old
 printf '[Small.tif]\nNA=Small chart\nC1=0,0,10,20\n' > small.dir
 awk 'BEGIN { print "[Big.tif]"; for (i = 1; i <= 400000; i++) printf "C%d=%d,%d,%d.5,-%d.25\n", i, i, i, i % 80, i % 170 }' > big.dir
-
-# A write that fails part-way (the file size limit) leaves the old header and no
-# temporary file behind, and says so.
-cp old Big.hdr
-(ulimit -f 1000; trap '' XFSZ; exec "$bin" big.dir) > stdout
-status=$?
-[ "$status" = 1 ] || fail "size limit: exit status $status, expected 1"
-printf 'Create Big.hdr\nCould not write file Big.hdr\n' | cmp -s - stdout || fail "size limit: messages: $(cat stdout)"
-expect_old Big.hdr "size limit"
-expect_no_temporary "size limit"
 
 # wait_for_temporary WHAT: waits up to 10 seconds for a temporary file to appear.
 wait_for_temporary() {
@@ -61,76 +53,93 @@ run_until_temporary() {
     set +m
 }
 
-# Interrupted: the temporary file is removed and the run ends through the signal.
-for signal in TERM INT HUP; do
+case $group in
+files)
+    # A write that fails part-way (the file size limit) leaves the old header and no
+    # temporary file behind, and says so.
     cp old Big.hdr
-    run_until_temporary "$signal"
-    expected=$((128 + $(kill -l "$signal")))
-    [ "$status" = "$expected" ] || fail "SIG$signal: exit status $status, expected $expected"
-    expect_old Big.hdr "SIG$signal"
-    expect_no_temporary "SIG$signal"
-done
+    (ulimit -f 1000; trap '' XFSZ; exec "$bin" big.dir) > stdout
+    status=$?
+    [ "$status" = 1 ] || fail "size limit: exit status $status, expected 1"
+    printf 'Create Big.hdr\nCould not write file Big.hdr\n' | cmp -s - stdout || fail "size limit: messages: $(cat stdout)"
+    expect_old Big.hdr "size limit"
+    expect_no_temporary "size limit"
 
-# A signal the run was started to ignore stays ignored: the run completes.
-cp old Big.hdr
-"$bin" big.dir > /dev/null &
-pid=$!
-wait_for_temporary "ignored SIGINT"
-kill -INT "$pid"
-wait "$pid" || fail "ignored SIGINT: exit status $?"
-cmp -s Big.hdr old && fail "ignored SIGINT: the header was not replaced"
-expect_no_temporary "ignored SIGINT"
 
-# Killed outright: the old header still stands (a temporary file may be left).
-cp old Big.hdr
-run_until_temporary KILL
-expect_old Big.hdr "SIGKILL"
-rm -f .hdrmill-*.tmp
+    # A symbolic link under the header's name is replaced; its target is not touched.
+    cp old target
+    ln -s target Small.hdr
+    "$bin" small.dir > /dev/null || fail "link: exit status $?"
+    expect_old target "link"
+    [ -f Small.hdr ] && [ ! -L Small.hdr ] || fail "link: Small.hdr is not a new regular file"
+    grep -q '^REF/1,0,0,10,20' Small.hdr || fail "link: Small.hdr is not the header"
 
-# Completed, the new header stands in place of the old one.
-cp old Big.hdr
-"$bin" big.dir > /dev/null || fail "big chart: exit status $?"
-cmp -s Big.hdr old && fail "big chart: the old header was not replaced"
-tail -c 9 Big.hdr | cmp -s - <(printf 'DTM/0,0\r\n') || fail "big chart: the new header is not complete"
-expect_no_temporary "big chart"
+    # A new header gets 0666 less the umask, also when it replaces a file of other bits.
+    for mask in 022 077; do
+        rm -f Small.hdr
+        (umask "$mask"; exec "$bin" small.dir) > /dev/null
+        expected=$(printf '%o' $((0666 & ~8#$mask)))
+        [ "$(mode_of Small.hdr)" = "$expected" ] || fail "umask $mask: new header $(mode_of Small.hdr), expected $expected"
+        chmod 0604 Small.hdr
+        (umask "$mask"; exec "$bin" small.dir) > /dev/null
+        [ "$(mode_of Small.hdr)" = "$expected" ] || fail "umask $mask: replacing header $(mode_of Small.hdr), expected $expected"
+    done
 
-# A symbolic link under the header's name is replaced; its target is not touched.
-cp old target
-ln -s target Small.hdr
-"$bin" small.dir > /dev/null || fail "link: exit status $?"
-expect_old target "link"
-[ -f Small.hdr ] && [ ! -L Small.hdr ] || fail "link: Small.hdr is not a new regular file"
-grep -q '^REF/1,0,0,10,20' Small.hdr || fail "link: Small.hdr is not the header"
+    # A FIFO and a device are written directly, as always.
+    mkfifo pipe
+    cat pipe > from_pipe &
+    reader=$!
+    "$bin" -o pipe small.dir > /dev/null || fail "-o pipe: exit status $?"
+    wait "$reader"
+    [ -p pipe ] || fail "-o pipe: the FIFO was replaced"
+    cmp -s from_pipe Small.hdr || fail "-o pipe: the header did not come through the FIFO"
 
-# A new header gets 0666 less the umask, also when it replaces a file of other bits.
-for mask in 022 077; do
-    rm -f Small.hdr
-    (umask "$mask"; exec "$bin" small.dir) > /dev/null
-    expected=$(printf '%o' $((0666 & ~8#$mask)))
-    [ "$(mode_of Small.hdr)" = "$expected" ] || fail "umask $mask: new header $(mode_of Small.hdr), expected $expected"
-    chmod 0604 Small.hdr
-    (umask "$mask"; exec "$bin" small.dir) > /dev/null
-    [ "$(mode_of Small.hdr)" = "$expected" ] || fail "umask $mask: replacing header $(mode_of Small.hdr), expected $expected"
-done
+    "$bin" -o /dev/null small.dir > stdout
+    status=$?
+    [ "$status" = 0 ] || fail "-o /dev/null: exit status $status"
+    printf 'Create /dev/null\n' | cmp -s - stdout || fail "-o /dev/null: messages: $(cat stdout)"
+    [ -c /dev/null ] || fail "-o /dev/null: /dev/null is no longer a device"
+    expect_no_temporary "-o /dev/null"
+    ;;
+interrupted)
+    # Interrupted: the temporary file is removed and the run ends through the signal.
+    for signal in TERM INT HUP; do
+        cp old Big.hdr
+        run_until_temporary "$signal"
+        expected=$((128 + $(kill -l "$signal")))
+        [ "$status" = "$expected" ] || fail "SIG$signal: exit status $status, expected $expected"
+        expect_old Big.hdr "SIG$signal"
+        expect_no_temporary "SIG$signal"
+    done
+    ;;
+completed)
+    # A signal the run was started to ignore stays ignored: the run completes.
+    cp old Big.hdr
+    "$bin" big.dir > /dev/null &
+    pid=$!
+    wait_for_temporary "ignored SIGINT"
+    kill -INT "$pid"
+    wait "$pid" || fail "ignored SIGINT: exit status $?"
+    cmp -s Big.hdr old && fail "ignored SIGINT: the header was not replaced"
+    expect_no_temporary "ignored SIGINT"
 
-# A FIFO and a device are written directly, as always.
-mkfifo pipe
-cat pipe > from_pipe &
-reader=$!
-"$bin" -o pipe small.dir > /dev/null || fail "-o pipe: exit status $?"
-wait "$reader"
-[ -p pipe ] || fail "-o pipe: the FIFO was replaced"
-cmp -s from_pipe Small.hdr || fail "-o pipe: the header did not come through the FIFO"
+    # Killed outright: the old header still stands (a temporary file may be left).
+    cp old Big.hdr
+    run_until_temporary KILL
+    expect_old Big.hdr "SIGKILL"
+    rm -f .hdrmill-*.tmp
 
-"$bin" -o /dev/null small.dir > stdout
-status=$?
-[ "$status" = 0 ] || fail "-o /dev/null: exit status $status"
-printf 'Create /dev/null\n' | cmp -s - stdout || fail "-o /dev/null: messages: $(cat stdout)"
-[ -c /dev/null ] || fail "-o /dev/null: /dev/null is no longer a device"
-expect_no_temporary "-o /dev/null"
+    # Completed, the new header stands in place of the old one.
+    cp old Big.hdr
+    "$bin" big.dir > /dev/null || fail "big chart: exit status $?"
+    cmp -s Big.hdr old && fail "big chart: the old header was not replaced"
+    tail -c 9 Big.hdr | cmp -s - <(printf 'DTM/0,0\r\n') || fail "big chart: the new header is not complete"
+    expect_no_temporary "big chart"
+    ;;
+esac
 
 if [ "$failures" -gt 0 ]; then
     echo "$failures checks failed"
     exit 1
 fi
-echo "header replacement: all checks passed"
+echo "header replacement, $group: all checks passed"
