@@ -57,7 +57,7 @@ MUTANTS = [
     ("check/reader_rules.cpp", "constexpr std::size_t bsb_record_within = 995;", "constexpr std::size_t bsb_record_within = 1995;"),
     ("check/reader_rules.cpp", "{\"the latitude looks to have lost its sign\", point.x, point.y, -point.latitude, point.longitude},",
      "{\"the latitude looks to have lost its sign\", point.x, point.y, point.latitude, -point.longitude},"),
-    ("check/report.cpp", "++(has_error ? tally.with_errors : tally.with_warnings);", "++tally.with_errors;"),
+    ("check/report.cpp", "++(has_error ? tally.with_errors : tally.with_warnings);", "++(has_error ? tally.with_errors : tally.with_errors);"),
 ]
 
 
