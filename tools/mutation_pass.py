@@ -46,7 +46,7 @@ MUTANTS = [
     ("header/reference_records.cpp", "header.set_precision(9);", ""),
     ("header/header_stream.cpp", 'out.append("\\r\\n    ");', 'out.append("\\r\\n");'),
     ("header/template_lines.cpp", "directive.remove_prefix(std::min(directive.find_first_not_of(' '), directive.size()));", ""),
-    ("header/header_file.cpp", "written = written && closed && held_signal == 0;", "written = written && held_signal == 0;"),
+    ("header/header_file.cpp", "written = written && closed && held_signal == 0;", "written = written && (closed || !closed) && held_signal == 0;"),
     ("header/header_file.cpp", "if (written && !temporary_.empty()) {", "if (!temporary_.empty()) {"),
     ("header/header_file.cpp", "return errno == ENOENT ? kind::absent : kind::other;\n    }\n    if (S_ISLNK",
      "return errno == ENOENT ? kind::absent : kind::other;\n    }\n    if (false && S_ISLNK"),
