@@ -1,24 +1,17 @@
 #include "calibration/calibration_reader.hpp"
 
+#include "calibration/chart_name.hpp"
 #include "text/trim.hpp"
 
 namespace hdrmill {
 
-namespace {
-
-bool is_section_line(std::string_view line) {
-    return line.front() == '[' && line.back() == ']';
-}
-
-}  // namespace
-
-read_result read_calibration_file(input_file& input, const command_line_info& info, console& out,
+read_result read_calibration_file(input_file& input, const reader_options& options, console& out,
                                   const chart_handler& handle_chart) {
     input_buffer record;
     std::string_view line;
     while (input.read_line(line)) {
         line = trim_right(line);
-        if (info.debug) {
+        if (options.show_lines) {
             out.say("Read line - " + std::string(line));
         }
         if (line.empty() || line.front() == ';') {

@@ -2,12 +2,16 @@
 
 #include <functional>
 
+#include "calibration/console.hpp"
 #include "calibration/input_buffer.hpp"
 #include "calibration/input_file.hpp"
-#include "driver/command_line.hpp"
-#include "driver/console.hpp"
 
 namespace hdrmill {
+
+/// What the reader is asked to do besides reading.
+struct reader_options {
+    bool show_lines = false;   // say each line read, as "Read line - " and the line
+};
 
 /// How reading the calibration directory file ended.
 enum class read_result {
@@ -22,12 +26,12 @@ using chart_handler = std::function<void(input_buffer& record)>;
 
 /// Cuts the calibration directory file into chart records, one pass, one chart in
 /// memory at a time. Each line is right-trimmed (and shown as "Read line - " and the
-/// line in debug mode), then: empty lines and lines beginning with ";" are skipped; a
+/// line when asked), then: empty lines and lines beginning with ";" are skipped; a
 /// line "[...]" ends the chart being collected and opens the next; a line beginning
 /// with one blank continues the last stored line; any other line is stored. Stored and
 /// continuation text is trimmed at both ends. Returns at the first fault without
 /// reading further.
-read_result read_calibration_file(input_file& input, const command_line_info& info, console& out,
+read_result read_calibration_file(input_file& input, const reader_options& options, console& out,
                                   const chart_handler& handle_chart);
 
 }  // namespace hdrmill

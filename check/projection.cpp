@@ -10,7 +10,6 @@ namespace {
 
 constexpr double semi_major_axis = 6378137.0;
 constexpr double flattening = 1.0 / 298.257223563;
-constexpr double degrees = std::numbers::pi / 180.0;
 
 const double eccentricity = std::sqrt(flattening * (2.0 - flattening));
 
@@ -72,8 +71,8 @@ std::optional<plane_point> chart_projection::project(double latitude, double lon
     if (!std::isfinite(latitude) || !std::isfinite(longitude) || !(std::fabs(latitude) < 90.0)) {
         return std::nullopt;
     }
-    const double phi = latitude * degrees;
-    const double lambda = longitude_difference(longitude, central_meridian) * degrees;
+    const double phi = latitude * radians_per_degree;
+    const double lambda = longitude_difference(longitude, central_meridian) * radians_per_degree;
     if (type == kind::mercator) {
         return finite_or_nothing({semi_major_axis * lambda, semi_major_axis * isometric_latitude(std::sin(phi))});
     }
@@ -103,10 +102,10 @@ std::optional<double> chart_projection::scale_factor(double latitude, double lon
     if (!west || !east) {
         return std::nullopt;
     }
-    const double sin_latitude = std::sin(latitude * degrees);
+    const double sin_latitude = std::sin(latitude * radians_per_degree);
     const double prime_vertical_radius =
         semi_major_axis / std::sqrt(1.0 - eccentricity * eccentricity * sin_latitude * sin_latitude);
-    const double ground = prime_vertical_radius * std::cos(latitude * degrees) * step * degrees;
+    const double ground = prime_vertical_radius * std::cos(latitude * radians_per_degree) * step * radians_per_degree;
     return std::hypot(east->e - west->e, east->n - west->n) / ground;
 }
 

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <numbers>
 #include <optional>
 
 namespace hdrmill {
+
+inline constexpr double radians_per_degree = std::numbers::pi / 180.0;
 
 /// A position on the chart's projected plane, in metres: easting and northing.
 struct plane_point {

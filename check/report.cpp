@@ -1,6 +1,8 @@
 #include "check/report.hpp"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 
 namespace hdrmill {
 
@@ -18,6 +20,12 @@ void report_chart(console& out, std::string_view name, const chart_check& result
     const bool has_error = std::any_of(result.findings.begin(), result.findings.end(),
                                        [](const finding& found) { return found.severity == finding::level::error; });
     ++(has_error ? tally.with_errors : tally.with_warnings);
+}
+
+std::string one_decimal(double value) {
+    std::array<char, 64> text{};
+    const auto result = std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed, 1);
+    return result.ec == std::errc() ? std::string(text.data(), result.ptr) : std::string("?");
 }
 
 std::string summary_line(const check_tally& tally) {

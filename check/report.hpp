@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/console.hpp"
+#include "calibration/console.hpp"
 
 namespace hdrmill {
 
@@ -35,6 +35,9 @@ struct check_tally {
 /// Says one line per finding, "NAME: error: TEXT" or "NAME: warning: TEXT", or for a
 /// chart without findings "NAME: ok: " and the account, and counts the chart.
 void report_chart(console& out, std::string_view name, const chart_check& result, check_tally& tally);
+
+/// A distance or a position in pixels as findings give it: with one decimal.
+std::string one_decimal(double value);
 
 /// "N charts checked: K ok, W with warnings, E with errors".
 std::string summary_line(const check_tally& tally);

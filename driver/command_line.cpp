@@ -1,51 +1,48 @@
 #include "driver/command_line.hpp"
 
-#include <charconv>
-#include <cmath>
-
-#include "check/reader_rules.hpp"
-#include "driver/version.hpp"
+#include "check/check_chart.hpp"
+#include "header/version.hpp"
+#include "text/number_text.hpp"
 
 namespace hdrmill {
 
 command_line_info scan_arguments(const std::vector<std::string>& arguments) {
     command_line_info info;
+    bool list = false;
+    bool check = false;
+    std::optional<std::string> tolerance;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const auto& word = arguments[i];
         const bool value_follows = i + 1 < arguments.size();
         if (word == "-d") {
-            info.debug = true;
+            info.reading.show_lines = true;
         } else if (word == "-l") {
-            info.list = true;
+            list = true;
         } else if (word == "-c") {
-            info.check = true;
+            check = true;
         } else if (word == "-s" && value_follows) {
             info.chartname = arguments[++i];
         } else if (word == "-e" && value_follows) {
-            info.extension = arguments[++i];
+            info.naming.extension = arguments[++i];
         } else if (word == "-o" && value_follows) {
-            info.outfile = arguments[++i];
+            info.naming.outfile = arguments[++i];
         } else if (word == "-t" && value_follows) {
-            info.tolerance = arguments[++i];
+            tolerance = arguments[++i];
         } else if (!word.empty() && word.front() != '-') {
             info.infile = word;
         }
     }
+    info.mode = list ? run_mode::list : check ? run_mode::check : run_mode::convert;
+    info.tolerance = default_tolerance;
+    if (info.mode == run_mode::check && tolerance) {
+        const auto pixels = read_whole_number(*tolerance);
+        if (pixels && *pixels > 0.0) {
+            info.tolerance = *pixels;
+        } else {
+            info.bad_tolerance = *tolerance;
+        }
+    }
     return info;
-}
-
-std::optional<double> tolerance_in_pixels(const command_line_info& info) {
-    if (!info.tolerance) {
-        return default_tolerance;
-    }
-    const auto& text = *info.tolerance;
-    double pixels = 0.0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), pixels);
-    if (result.ec != std::errc() || result.ptr != text.data() + text.size() || !std::isfinite(pixels) ||
-        !(pixels > 0.0)) {
-        return std::nullopt;
-    }
-    return pixels;
 }
 
 void print_usage(console& out) {

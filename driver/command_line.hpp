@@ -4,21 +4,29 @@
 #include <string>
 #include <vector>
 
-#include "driver/console.hpp"
+#include "calibration/calibration_reader.hpp"
+#include "calibration/console.hpp"
+#include "header/header_name.hpp"
 
 namespace hdrmill {
 
-/// The run's options. Owned by the driver for the whole run; the reader and the
-/// header writer only read it. Texts are empty when their option was not given.
+/// What a run does with each chart.
+enum class run_mode {
+    convert,   // write its header
+    list,      // -l: print its list line
+    check,     // -c: check its calibration
+};
+
+/// The run's options. Owned by the driver for the whole run; each layer is handed the
+/// part it needs. Texts are empty when their option was not given.
 struct command_line_info {
-    bool debug = false;       // -d: show every line read
-    bool list = false;        // -l: list the charts instead of converting them
-    bool check = false;       // -c: check each chart's calibration instead of converting it
-    std::string chartname;    // -s: convert only the charts with this short name
-    std::string extension;    // -e: header extension instead of "hdr"
-    std::string outfile;      // -o: one header file name for every chart; wins over -e
-    std::optional<std::string> tolerance;   // -t: with -c, how far in pixels a reference point may stray
-    std::string infile;       // the calibration directory file
+    run_mode mode = run_mode::convert;   // -l wins over -c
+    reader_options reading;              // -d: show every line read
+    header_naming naming;                // -o and -e
+    std::string chartname;               // -s: handle only the charts with this short name
+    double tolerance = 0.0;              // -t: with -c, how far in pixels a reference point may stray
+    std::optional<std::string> bad_tolerance;   // a -t text that is no positive number, to be reported
+    std::string infile;                  // the calibration directory file
 };
 
 /// Scans the arguments that follow the program path, left to right. Option words are
@@ -26,11 +34,9 @@ struct command_line_info {
 /// value even when it begins with "-". Other words beginning with "-", and -s, -e, -o or -t
 /// as the very last argument, are ignored without a message, and so is an empty
 /// argument. Any other word is the input file; a later one replaces an earlier one.
+/// The -t value must be a whole positive number (blanks around it allowed); it is
+/// looked at only when the run checks.
 command_line_info scan_arguments(const std::vector<std::string>& arguments);
-
-/// The -t tolerance in pixels: the default when -t was not given, nothing when its text
-/// is not a positive number (the whole text, in the "C" locale's form).
-std::optional<double> tolerance_in_pixels(const command_line_info& info);
 
 /// Prints the usage text, byte for byte as users and scripts know it.
 void print_usage(console& out);

@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/console.hpp"
+#include "calibration/console.hpp"
 #include "driver/run.hpp"
 
 int main(int argc, char** argv) {

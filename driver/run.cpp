@@ -2,10 +2,29 @@
 
 #include "calibration/calibration_reader.hpp"
 #include "calibration/input_file.hpp"
+#include "check/report.hpp"
 #include "driver/command_line.hpp"
 #include "driver/handle_chart.hpp"
 
 namespace hdrmill {
+
+namespace {
+
+// The exit status once every chart has been handled.
+int status_of(const command_line_info& info, const run_tally& tally, console& out) {
+    switch (info.mode) {
+    case run_mode::list:
+        return tally.listed > 0 ? 0 : 1;
+    case run_mode::check:
+        out.say(summary_line(tally.checks));
+        return tally.checks.checked > 0 && tally.checks.with_errors == 0 ? 0 : 1;
+    case run_mode::convert:
+        break;
+    }
+    return tally.converted > 0 && !tally.header_failed ? 0 : 1;
+}
+
+}  // namespace
 
 int run(const std::vector<std::string>& arguments, console& out) {
     const auto info = scan_arguments(arguments);
@@ -13,10 +32,8 @@ int run(const std::vector<std::string>& arguments, console& out) {
         print_usage(out);
         return 0;
     }
-    // With -l the list wins and -c, and so -t, is not looked at.
-    const bool checking = info.check && !info.list;
-    if (checking && !tolerance_in_pixels(info)) {
-        out.say("Bad tolerance " + *info.tolerance);
+    if (info.bad_tolerance) {
+        out.say("Bad tolerance " + *info.bad_tolerance);
         return 1;
     }
     input_file input;
@@ -25,26 +42,20 @@ int run(const std::vector<std::string>& arguments, console& out) {
         return 1;
     }
     run_tally tally;
-    const auto result = read_calibration_file(input, info, out, [&](input_buffer& record) {
+    const auto result = read_calibration_file(input, info.reading, out, [&](input_buffer& record) {
         handle_chart(record, info, out, tally);
     });
     switch (result) {
     case read_result::bad_file:
-        return fatal_error(out, "Bad Calibration File");
+        out.say("Bad Calibration File");
+        return 1;
     case read_result::read_error:
         out.say("Could not read file " + info.infile);
         return 1;
     case read_result::complete:
         break;
     }
-    if (info.list) {
-        return tally.listed > 0 ? 0 : 1;
-    }
-    if (checking) {
-        out.say(summary_line(tally.checks));
-        return tally.checks.checked > 0 && tally.checks.with_errors == 0 ? 0 : 1;
-    }
-    return tally.converted > 0 && !tally.header_failed ? 0 : 1;
+    return status_of(info, tally, out);
 }
 
 }  // namespace hdrmill

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/console.hpp"
+#include "calibration/console.hpp"
 
 namespace hdrmill {
 

@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes through the whole conversion: the calibration reader, the
 // chart record, the per-chart step (selection, listing, checking, counting) and the
-// header writer. Headers are written into memory, so fuzzing creates no files.
-// Besides the sanitizers' checks, every header must keep its CR LF line ends and end
-// with its DTM record.
+// header writer. Headers are rendered in memory, so fuzzing creates no files.
+// Besides the sanitizers' checks, every header must keep its CR LF line ends, end with
+// its DTM record, and say truly where its BSB, RA= and OST records stand.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +11,7 @@
 
 #include "calibration/calibration_reader.hpp"
 #include "driver/handle_chart.hpp"
+#include "header/header_text.hpp"
 #include "header/write_header.hpp"
 
 namespace {
@@ -33,18 +34,19 @@ bool ends_with_datum_record(std::string_view header) {
     return last != std::string_view::npos && header.find("\r\n", last + 2) == header.size() - 2;
 }
 
-hdrmill::header_outcome write_header_in_memory(hdrmill::input_buffer& record, const hdrmill::command_line_info& info,
+bool offsets_are_true(const hdrmill::header_text& header) {
+    const std::string_view text(header.text);
+    return text.substr(header.bsb_offset, 7) == "BSB/NA=" && text.substr(header.raster_offset, 3) == "RA=" &&
+           text.substr(header.ost_offset, 7) == "OST/1\r\n";
+}
+
+hdrmill::header_outcome write_header_in_memory(hdrmill::input_buffer& record, const hdrmill::header_naming& naming,
                                                hdrmill::console& out) {
-    if (!hdrmill::announce_header_file(record, info, out)) {
+    if (!hdrmill::announce_header_file(record, naming, out)) {
         return hdrmill::header_outcome::unsafe_name;
     }
-    std::string header;
-    hdrmill::header_stream stream([&header](std::string_view line) {
-        header.append(line);
-        return true;
-    });
-    hdrmill::write_header_records(record, stream);
-    if (!has_only_cr_lf_line_ends(header) || !ends_with_datum_record(header)) {
+    const auto header = hdrmill::render_header(record);
+    if (!has_only_cr_lf_line_ends(header.text) || !ends_with_datum_record(header.text) || !offsets_are_true(header)) {
         std::abort();
     }
     return hdrmill::header_outcome::written;
@@ -57,16 +59,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     hdrmill::console out(discard);
 
     // The first byte picks the options a user might have given.
-    hdrmill::command_line_info info;
+    std::vector<std::string> arguments{"CHARTCAL.DIR"};
     if (size > 0) {
-        info.debug = (data[0] & 1) != 0;
-        info.list = (data[0] & 2) != 0;
-        info.extension = (data[0] & 4) != 0 ? "kap" : "";
-        info.chartname = (data[0] & 8) != 0 ? "A" : "";
-        info.check = (data[0] & 16) != 0;
+        for (const auto& [bit, word] : {std::pair{1, "-d"}, {2, "-l"}, {16, "-c"}}) {
+            if ((data[0] & bit) != 0) {
+                arguments.emplace_back(word);
+            }
+        }
+        if ((data[0] & 4) != 0) {
+            arguments.insert(arguments.end(), {"-e", "kap"});
+        }
+        if ((data[0] & 8) != 0) {
+            arguments.insert(arguments.end(), {"-s", "A"});
+        }
         ++data;
         --size;
     }
+    const auto info = hdrmill::scan_arguments(arguments);
     std::string bytes(reinterpret_cast<const char*>(data), size);
     // Some C libraries refuse to open an empty buffer; an empty file reads the same.
     std::FILE* file = bytes.empty() ? std::fopen("/dev/null", "rb") : fmemopen(bytes.data(), bytes.size(), "rb");
@@ -75,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     hdrmill::run_tally tally;
-    hdrmill::read_calibration_file(input, info, out, [&](hdrmill::input_buffer& record) {
+    hdrmill::read_calibration_file(input, info.reading, out, [&](hdrmill::input_buffer& record) {
         hdrmill::handle_chart(record, info, out, tally, write_header_in_memory);
     });
     return 0;

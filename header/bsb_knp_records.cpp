@@ -6,29 +6,28 @@
 
 namespace hdrmill {
 
-namespace {
-
-constexpr std::int32_t transverse_mercator = 2;
-
-}  // namespace
-
 std::string projection_parameter_text(const input_buffer& record, const chart_parameters& parameters) {
     const double central_meridian = record.lookup_number("LON0", 0);
-    if (central_meridian != missing_real && parameters.projection_code == transverse_mercator &&
+    if (central_meridian != missing_real && parameters.projection_code == transverse_mercator_projection &&
         parameters.pp_text == "UNKNOWN") {
         return format_real(central_meridian, 6);
     }
     return parameters.pp_text;
 }
 
-void write_bsb_knp_records(const input_buffer& record, const chart_parameters& parameters, header_stream& header) {
+record_offsets write_bsb_knp_records(const input_buffer& record, const chart_parameters& parameters,
+                                     header_stream& header) {
+    record_offsets offsets;
     header << "VER/2.0";
     header.end_line();
 
+    offsets.bsb = header.size();
     header << "BSB/NA=" << record.lookup_value("NA");
     header.end_line();
-    header << "    NU=" << record.lookup_value("NU") << ",RA=" << record.lookup_value("WI") << ","
-           << record.lookup_value("HE") << ",DU=" << parameters.pixels_per_inch;
+    header << "    NU=" << record.lookup_value("NU") << ",";
+    offsets.raster = header.size();
+    header << "RA=" << record.lookup_value("WI") << "," << record.lookup_value("HE") << ",DU="
+           << parameters.pixels_per_inch;
     header.end_line();
 
     header << "KNP/SC=" << parameters.chart_scale << ",GD=" << record.lookup_value("GD")
@@ -52,6 +51,7 @@ void write_bsb_knp_records(const input_buffer& record, const chart_parameters& p
         header << line;
         header.end_line();
     }
+    return offsets;
 }
 
 }  // namespace hdrmill

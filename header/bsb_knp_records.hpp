@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "calibration/input_buffer.hpp"
@@ -13,10 +14,18 @@ namespace hdrmill {
 /// default.
 std::string projection_parameter_text(const input_buffer& record, const chart_parameters& parameters);
 
+/// Where the records chart readers look for first stand in the header.
+struct record_offsets {
+    std::size_t bsb = 0;      // "BSB/"
+    std::size_t raster = 0;   // "RA=", the raster size
+};
+
 /// Writes "VER/2.0", the BSB record (name, number, raster size, resolution), the KNP
 /// record (scale, datum, projection, projection parameter, units, pixel sizes) and the
 /// additional lines ADD1, ADD2, ... up to the first absent or empty one. Reals go out
 /// with 6 significant digits. Absent keys give empty fields; nothing is validated.
-void write_bsb_knp_records(const input_buffer& record, const chart_parameters& parameters, header_stream& header);
+/// Gives where "BSB/" and "RA=" were written.
+record_offsets write_bsb_knp_records(const input_buffer& record, const chart_parameters& parameters,
+                                     header_stream& header);
 
 }  // namespace hdrmill

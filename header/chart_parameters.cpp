@@ -41,7 +41,7 @@ void work_out_group_a(const input_buffer& record, chart_parameters& parameters) 
         compute_pixels_per_inch(parameters.chart_scale, parameters.pixel_size_x, parameters.pixel_size_y);
 
     auto projection = record.lookup_integer("PR", 0);
-    if (projection == missing_integer || projection > 3) {
+    if (projection == missing_integer || projection > lambert_projection) {
         projection = 0;
     }
     parameters.projection_code = projection;
@@ -52,7 +52,6 @@ void work_out_group_a(const input_buffer& record, chart_parameters& parameters) 
     if (depth_units == missing_integer) {
         depth_units = 0;
     }
-    parameters.depth_units_code = depth_units;
     parameters.depth_units_name = pick_list_item(depth_units_names, static_cast<std::uint32_t>(depth_units));
 }
 

@@ -7,6 +7,11 @@
 
 namespace hdrmill {
 
+/// The projection codes of PR that chart readers know; 0 (and anything else) is UNKNOWN.
+inline constexpr std::int32_t mercator_projection = 1;
+inline constexpr std::int32_t transverse_mercator_projection = 2;
+inline constexpr std::int32_t lambert_projection = 3;
+
 /// The values the BSB and KNP records print, worked out in two groups. Group A is
 /// taken from the chart's own lines before the CR text is applied, so template lines
 /// never change the scale, pixel sizes, resolution, projection or depth units; Group B
@@ -19,7 +24,6 @@ struct chart_parameters {
     std::int32_t pixels_per_inch = 0;
     std::int32_t projection_code = 0;
     std::string projection_name;
-    std::int32_t depth_units_code = 0;
     std::string depth_units_name;
     // Group B.
     std::string pp_text;

@@ -1,18 +1,14 @@
 #include "header/header_name.hpp"
 
+#include "calibration/chart_name.hpp"
+
 namespace hdrmill {
 
-std::string form_header_name(const input_buffer& record, const command_line_info& info) {
-    if (!info.outfile.empty()) {
-        return info.outfile;
+std::string form_header_name(const input_buffer& record, const header_naming& naming) {
+    if (!naming.outfile.empty()) {
+        return naming.outfile;
     }
-    const auto first_line = record.line_at(0);
-    // A line of one byte (or none) has nothing between its two ends: the base name is empty.
-    std::string base = first_line.size() > 2 ? first_line.substr(1, first_line.size() - 2) : std::string();
-    if (const auto dot = base.rfind('.'); dot != std::string::npos) {
-        base.erase(dot);
-    }
-    return base + "." + (info.extension.empty() ? std::string("hdr") : info.extension);
+    return base_name(record) + "." + (naming.extension.empty() ? std::string("hdr") : naming.extension);
 }
 
 namespace {

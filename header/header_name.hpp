@@ -4,15 +4,18 @@
 #include <string_view>
 
 #include "calibration/input_buffer.hpp"
-#include "driver/command_line.hpp"
 
 namespace hdrmill {
 
-/// The header file name of a chart. With -o it is the -o text, unchanged. Otherwise
-/// the base name is the record's first stored line (the section line) less its first
-/// and last byte, cut before its last "."; the name is the base name and ".hdr", or
-/// "." and the -e text.
-std::string form_header_name(const input_buffer& record, const command_line_info& info);
+/// How the user asked headers to be named; both empty unless given.
+struct header_naming {
+    std::string outfile;     // -o: one name for every header, unchanged; wins over the extension
+    std::string extension;   // -e: the extension instead of "hdr"
+};
+
+/// The header file name of a chart: the -o name, unchanged; otherwise the chart's base
+/// name (see `base_name`) and ".hdr", or "." and the -e extension.
+std::string form_header_name(const input_buffer& record, const header_naming& naming);
 
 /// True for a name formed from the section line that would leave the working
 /// directory: it begins with "/" or "\" or a drive letter and ":" (C:\x and C:x name

@@ -8,46 +8,35 @@
 
 namespace hdrmill {
 
-header_stream::header_stream(delivery deliver) : deliver_(std::move(deliver)) {}
-
-void append_header_text(std::string& out, std::string_view text) {
+header_stream& header_stream::operator<<(std::string_view text) {
     for (std::size_t start = 0;;) {
         const auto newline = text.find('\n', start);
-        out.append(text.substr(start, newline == std::string_view::npos ? newline : newline - start));
+        text_.append(text.substr(start, newline == std::string_view::npos ? newline : newline - start));
         if (newline == std::string_view::npos) {
-            return;
+            return *this;
         }
-        out.append("\r\n    ");
+        text_.append("\r\n    ");
         start = newline + 1;
     }
 }
 
-header_stream& header_stream::operator<<(std::string_view text) {
-    append_header_text(line_, text);
-    return *this;
-}
-
 header_stream& header_stream::operator<<(std::int32_t number) {
-    line_.append(integer_to_text(number));
+    text_.append(integer_to_text(number));
     return *this;
 }
 
 header_stream& header_stream::operator<<(double number) {
-    line_.append(format_real(number, precision_));
+    text_.append(format_real(number, precision_));
     return *this;
 }
 
-void header_stream::end_line() {
-    line_.append("\r\n");
-    if (!failed_ && !deliver_(line_)) {
-        failed_ = true;
-    }
-    line_.clear();
-}
+void header_stream::end_line() { text_.append("\r\n"); }
 
 void header_stream::set_precision(int digits) { precision_ = digits; }
 
-bool header_stream::failed() const { return failed_; }
+std::size_t header_stream::size() const { return text_.size(); }
+
+std::string header_stream::take_text() { return std::exchange(text_, {}); }
 
 std::string format_real(double number, int digits) {
     // to_chars in general format with a precision is specified as printf's %.*g

@@ -3,10 +3,9 @@
 #include <optional>
 #include <string>
 
+#include "calibration/console.hpp"
 #include "calibration/input_buffer.hpp"
-#include "driver/command_line.hpp"
-#include "driver/console.hpp"
-#include "header/header_stream.hpp"
+#include "header/header_name.hpp"
 
 namespace hdrmill {
 
@@ -24,19 +23,13 @@ enum class header_outcome {
 /// existing header of that name is replaced whole, or not at all (see `header_file`).
 /// The record gains the lines its template lines append; they vanish when the reader
 /// clears it.
-header_outcome write_header(input_buffer& record, const command_line_info& info, console& out);
+header_outcome write_header(input_buffer& record, const header_naming& naming, console& out);
 
 /// Forms the chart's header file name and says what happens to it: "Unsafe file name "
 /// and the name when a name formed from the section line would leave the working
 /// directory (then nothing is given back and nothing may be written), else "Create "
 /// and the name, before anything is created.
-std::optional<std::string> announce_header_file(const input_buffer& record, const command_line_info& info,
+std::optional<std::string> announce_header_file(const input_buffer& record, const header_naming& naming,
                                                 console& out);
-
-/// The header text after the file is open: the preamble, the comment and template
-/// lines, "VER/2.0", the BSB and KNP records, the additional lines and the OST, REF,
-/// CPH, PLY and DTM records, in that order. It writes to any stream, so a header can
-/// be made in memory.
-void write_header_records(input_buffer& record, header_stream& header);
 
 }  // namespace hdrmill

@@ -24,10 +24,8 @@ reading read_bytes(const std::string& bytes, bool debug = false) {
     testing::captured_console console;
     input_file input;
     EXPECT_TRUE(input.open(dir.write("CHARTCAL.DIR", bytes)));
-    command_line_info info;
-    info.debug = debug;
     reading out;
-    out.result = read_calibration_file(input, info, console.out(), [&](input_buffer& record) {
+    out.result = read_calibration_file(input, reader_options{debug}, console.out(), [&](input_buffer& record) {
         std::vector<std::string> lines;
         for (std::uint32_t i = 0; !record.line_at(i).empty(); ++i) {
             lines.push_back(record.line_at(i));
@@ -135,7 +133,7 @@ TEST(Reader, AReadErrorPartWayDropsTheChartBeingRead) {
     ASSERT_TRUE(input.attach(fopencookie(&source, "rb", functions)));
     testing::captured_console console;
     std::vector<std::string> handed;
-    const auto result = read_calibration_file(input, command_line_info{}, console.out(),
+    const auto result = read_calibration_file(input, reader_options{}, console.out(),
                                               [&](input_buffer& record) { handed.push_back(record.line_at(0)); });
     EXPECT_EQ(result, read_result::read_error);
     EXPECT_EQ(handed, std::vector<std::string>{"[A]"});

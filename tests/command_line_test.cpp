@@ -30,38 +30,40 @@ TEST(ArgumentScan, OptionWordsAreWholeAndTheLastValueWins) {
     };
     for (const auto& r : rows) {
         const auto info = scan_arguments(r.arguments);
-        EXPECT_EQ(info.debug, r.debug);
-        EXPECT_EQ(info.list, r.list);
+        EXPECT_EQ(info.reading.show_lines, r.debug);
+        EXPECT_EQ(info.mode == run_mode::list, r.list);
         EXPECT_EQ(info.chartname, r.chartname);
-        EXPECT_EQ(info.extension, r.extension);
-        EXPECT_EQ(info.outfile, r.outfile);
+        EXPECT_EQ(info.naming.extension, r.extension);
+        EXPECT_EQ(info.naming.outfile, r.outfile);
         EXPECT_EQ(info.infile, r.infile);
     }
 }
 
-TEST(ArgumentScan, ToleranceIsAWholePositiveNumber) {
+TEST(ArgumentScan, ListWinsOverCheckAndOnlyACheckReadsItsTolerance) {
     struct row {
         std::vector<std::string> arguments;
-        std::optional<double> pixels;
+        run_mode mode;
+        double tolerance;
+        std::optional<std::string> bad;
     };
     const row rows[] = {
-        {{"-c", "in"}, 10.0},
-        {{"-c", "-t", "2.5", "in"}, 2.5},
-        {{"-t", "1e1", "-c", "in"}, 10.0},
-        {{"-c", "-t", "3", "-t", "4", "in"}, 4.0},
-        {{"-c", "-t", "0", "in"}, std::nullopt},
-        {{"-c", "-t", "-1", "in"}, std::nullopt},
-        {{"-c", "-t", "5px", "in"}, std::nullopt},
-        {{"-c", "-t", " 5", "in"}, std::nullopt},
-        {{"-c", "-t", "", "in"}, std::nullopt},
-        {{"-c", "-t", "inf", "in"}, std::nullopt},
-        {{"-c", "-t", "nan", "in"}, std::nullopt},
-        {{"-c", "in", "-t"}, 10.0},   // -t as the very last word is ignored
+        {{"-c", "in"}, run_mode::check, 10.0, std::nullopt},
+        {{"-c", "-t", "2.5", "in"}, run_mode::check, 2.5, std::nullopt},
+        {{"-t", "1e1", "-c", "in"}, run_mode::check, 10.0, std::nullopt},
+        {{"-c", "-t", "3", "-t", " +4 ", "in"}, run_mode::check, 4.0, std::nullopt},
+        {{"-c", "-t", "0", "in"}, run_mode::check, 10.0, "0"},
+        {{"-c", "-t", "-1", "in"}, run_mode::check, 10.0, "-1"},
+        {{"-c", "-t", "5px", "in"}, run_mode::check, 10.0, "5px"},
+        {{"-c", "-t", "inf", "in"}, run_mode::check, 10.0, "inf"},
+        {{"-c", "in", "-t"}, run_mode::check, 10.0, std::nullopt},   // -t as the very last word is ignored
+        {{"-l", "-c", "-t", "abc", "in"}, run_mode::list, 10.0, std::nullopt},
+        {{"-t", "abc", "in"}, run_mode::convert, 10.0, std::nullopt},
     };
     for (const auto& r : rows) {
         const auto info = scan_arguments(r.arguments);
-        EXPECT_TRUE(info.check);
-        EXPECT_EQ(tolerance_in_pixels(info), r.pixels) << (info.tolerance ? *info.tolerance : "(none)");
+        EXPECT_EQ(info.mode, r.mode);
+        EXPECT_EQ(info.tolerance, r.tolerance);
+        EXPECT_EQ(info.bad_tolerance, r.bad);
     }
 }
 

@@ -31,10 +31,7 @@ TEST(HeaderName, FormedFromTheSectionLineOrTheOptions) {
         if (!r.first_line.empty()) {
             record.append_line(r.first_line);
         }
-        command_line_info info;
-        info.extension = r.extension;
-        info.outfile = r.outfile;
-        EXPECT_EQ(form_header_name(record, info), r.name) << r.first_line;
+        EXPECT_EQ(form_header_name(record, {r.outfile, r.extension}), r.name) << r.first_line;
     }
 }
 

@@ -40,18 +40,17 @@ TEST(FormatReal, MatchesPrintfGAtBothPrecisions) {
     }
 }
 
-TEST(HeaderStream, DropsEveryLineAfterTheFirstFailedDelivery) {
-    int deliveries = 0;
-    header_stream header([&](std::string_view) {
-        ++deliveries;
-        return false;
-    });
-    header << "VER/2.0";
+TEST(HeaderStream, EndsEveryLineWithCrLfAndContinuesValuesOverLfs) {
+    header_stream header;
+    header << "BSB/NA=" << "Approaches\nto Brest";
     header.end_line();
-    header << "OST/1";
+    EXPECT_EQ(header.size(), 33u);
+    header << 42 << "," << 1.23456789;
+    header.set_precision(9);
+    header << "," << 1.23456789;
     header.end_line();
-    EXPECT_TRUE(header.failed());
-    EXPECT_EQ(deliveries, 1);
+    EXPECT_EQ(header.take_text(), "BSB/NA=Approaches\r\n    to Brest\r\n42,1.23457,1.23456789\r\n");
+    EXPECT_EQ(header.size(), 0u);
 }
 
 }  // namespace

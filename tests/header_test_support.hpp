@@ -4,7 +4,6 @@
 #include <string>
 
 #include "calibration/input_buffer.hpp"
-#include "header/header_stream.hpp"
 
 namespace hdrmill::testing {
 
@@ -16,14 +15,5 @@ inline input_buffer chart_of(std::initializer_list<std::string> lines) {
     }
     return record;
 }
-
-/// A header stream that keeps what it is given, CR LF included.
-struct memory_header {
-    std::string bytes;
-    header_stream stream{[this](std::string_view line) {
-        bytes.append(line);
-        return true;
-    }};
-};
 
 }  // namespace hdrmill::testing

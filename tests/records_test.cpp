@@ -2,9 +2,8 @@
 
 #include <string>
 
-#include "header/bsb_knp_records.hpp"
+#include "header/header_text.hpp"
 #include "header/reference_records.hpp"
-#include "header/write_header.hpp"
 #include "header_test_support.hpp"
 
 namespace hdrmill {
@@ -12,16 +11,12 @@ namespace {
 
 using testing::chart_of;
 
-std::string whole_header(input_buffer record) {
-    testing::memory_header header;
-    write_header_records(record, header.stream);
-    return header.bytes;
-}
+std::string whole_header(input_buffer record) { return render_header(record).text; }
 
 std::string reference_block(const input_buffer& record) {
-    testing::memory_header header;
-    write_reference_records(record, header.stream);
-    return header.bytes;
+    header_stream header;
+    write_reference_records(record, header);
+    return header.take_text();
 }
 
 TEST(Records, ContinuedValuesStayInsideTheirRecord) {

@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "driver/console.hpp"
+#include "calibration/console.hpp"
 
 namespace hdrmill::testing {
 

@@ -49,18 +49,4 @@ std::optional<pixel_map> fit_exact(const tie_point& a, const tie_point& b, const
 /// The map of rotation and one scale through two points; nothing when they coincide.
 std::optional<pixel_map> fit_two_points(const tie_point& a, const tie_point& b);
 
-/// The reference points that agree with each other, and their map.
-struct consensus {
-    pixel_map map;
-    std::vector<bool> agrees;   // per point: within the tolerance of `map`
-    std::size_t count = 0;      // how many agree
-};
-
-/// Finds the points the others agree on: every exact three-point map (all triples
-/// while they are few, a fixed, repeatable sample of them when there are many) is
-/// grown and refitted by least squares over the points within `tolerance` pixels. The
-/// most points win; among equals, the map with the least shear. Nothing when no three
-/// points span the plane.
-std::optional<consensus> find_consensus(const std::vector<tie_point>& points, double tolerance);
-
 }  // namespace hdrmill

@@ -1,4 +1,4 @@
-#include "driver/console.hpp"
+#include "calibration/console.hpp"
 
 namespace hdrmill {
 
@@ -11,10 +11,5 @@ void console::say(std::string_view line) {
 }
 
 bool console::failed() const { return failed_; }
-
-int fatal_error(console& out, std::string_view message) {
-    out.say(message);
-    return 1;
-}
 
 }  // namespace hdrmill

@@ -1,6 +1,7 @@
-#include "calibration/number_reading.hpp"
+#include "text/number_text.hpp"
 
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <system_error>
@@ -54,6 +55,15 @@ bool magnitude_at_least_one(std::string_view number) {
     return order + exponent >= 0;
 }
 
+// `text` without the blanks and tabs around it.
+std::string_view without_blanks(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
 }  // namespace
 
 double read_number(std::string_view text) {
@@ -83,6 +93,37 @@ double read_number(std::string_view text) {
         value = magnitude_at_least_one(number) ? std::numeric_limits<double>::infinity() : 0.0;
     }
     return negative ? -value : value;
+}
+
+std::optional<double> read_whole_number(std::string_view text) {
+    text = without_blanks(text);
+    std::size_t start = !text.empty() && (text.front() == '+' || text.front() == '-') ? 1 : 0;
+    // Only what read_number would read as digits, "." and exponent: from_chars alone
+    // would also take "inf" and "nan", and a second sign.
+    if (start == text.size() || text.find_first_not_of("0123456789.eE+-", start) != std::string_view::npos ||
+        text[start] == '+' || text[start] == '-') {
+        return std::nullopt;
+    }
+    double value = 0.0;
+    const auto result = std::from_chars(text.data() + start, text.data() + text.size(), value);
+    if (result.ec != std::errc() || result.ptr != text.data() + text.size() || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return text.front() == '-' ? -value : value;
+}
+
+std::optional<std::int32_t> read_count(std::string_view text) {
+    text = without_blanks(text);
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+    }
+    std::int32_t value = 0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    // from_chars takes a "-" of its own; a count has none.
+    if (text.empty() || text.front() == '-' || result.ec != std::errc() || result.ptr != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
 }
 
 }  // namespace hdrmill

@@ -24,8 +24,4 @@ private:
     bool failed_ = false;
 };
 
-/// Says `message` and gives the exit status 1, with which the run ends at once.
-/// Header files written before stay as they are.
-int fatal_error(console& out, std::string_view message);
-
 }  // namespace hdrmill

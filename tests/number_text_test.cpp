@@ -2,9 +2,10 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <string>
 
-#include "calibration/number_reading.hpp"
+#include "text/number_text.hpp"
 
 namespace hdrmill {
 namespace {
@@ -47,6 +48,29 @@ TEST(ReadNumber, ReadsVeryLongDigitStrings) {
     EXPECT_EQ(read_number("0." + std::string(400, '0') + "1"), 0.0);
     EXPECT_EQ(read_number(std::string(100000, '0') + "42"), 42.0);
     EXPECT_EQ(read_number("0." + std::string(100000, '0') + "1e100005"), 1e4);
+}
+
+TEST(StrictNumbers, TheWholeTextIsAFiniteNumberOrACount) {
+    struct row {
+        std::string text;
+        std::optional<double> number;
+        std::optional<std::int32_t> count;
+    };
+    const row rows[] = {
+        {"3000", 3000.0, 3000},         {" +3000\t", 3000.0, 3000},  {"0", 0.0, 0},
+        {"-4.5", -4.5, std::nullopt},   {"+100", 100.0, 100},          {"1e1", 10.0, std::nullopt},
+        {"3000.0", 3000.0, std::nullopt}, {".5", 0.5, std::nullopt},   {"5.", 5.0, std::nullopt},
+        {"2147483647", 2147483647.0, 2147483647}, {"2147483648", 2147483648.0, std::nullopt},
+        {"", std::nullopt, std::nullopt}, {" ", std::nullopt, std::nullopt}, {"+", std::nullopt, std::nullopt},
+        {"5px", std::nullopt, std::nullopt}, {"3 4", std::nullopt, std::nullopt}, {"--5", std::nullopt, std::nullopt},
+        {"+-5", std::nullopt, std::nullopt}, {"- 5", std::nullopt, std::nullopt}, {"inf", std::nullopt, std::nullopt},
+        {"nan", std::nullopt, std::nullopt}, {"1e400", std::nullopt, std::nullopt}, {"0x1A", std::nullopt, std::nullopt},
+        {"48.5\n7", std::nullopt, std::nullopt}, {"1,5", std::nullopt, std::nullopt}, {"e5", std::nullopt, std::nullopt},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(read_whole_number(r.text), r.number) << '"' << r.text << '"';
+        EXPECT_EQ(read_count(r.text), r.count) << '"' << r.text << '"';
+    }
 }
 
 }  // namespace

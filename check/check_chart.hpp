@@ -1,0 +1,20 @@
+#pragma once
+
+#include "calibration/input_buffer.hpp"
+#include "check/report.hpp"
+
+namespace hdrmill {
+
+/// The pixel tolerance of the reference points when -t is not given.
+inline constexpr double default_tolerance = 10.0;
+
+/// Checks one chart's calibration the way a chart reader will meet it: the raster
+/// size, the projection, the reference and border points as the header will carry
+/// them, and where the header's first records will stand (the header is rendered as
+/// conversion writes it, so the record gains its template lines, as in conversion).
+/// Reference points are cross-checked on the chart's projected plane: the points that
+/// agree within `tolerance` pixels place the chart, and every other point is an error,
+/// with the usual slip that explains it where one does.
+chart_check check_chart(input_buffer& record, double tolerance);
+
+}  // namespace hdrmill

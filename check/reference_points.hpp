@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "check/pixel_map.hpp"
+#include "check/projection.hpp"
+#include "check/report.hpp"
+#include "header/chart_points.hpp"
+
+namespace hdrmill {
+
+/// The raster size a chart reader takes from RA=.
+struct raster_size {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+};
+
+/// A reference point as the check judges it: what the header carries, and what makes
+/// it unusable on its own.
+struct checked_point {
+    std::string key;   // C1, C2, ...
+    double x = 0.0;
+    double y = 0.0;
+    double latitude = 0.0;
+    double longitude = 0.0;
+    std::vector<std::string> problems;   // one error each; the point is usable without any
+    // The problems are of position (a latitude beyond reach, a pixel outside the raster),
+    // so the usual slip may explain them once the other points place the chart.
+    bool misplaced = false;
+
+    bool usable() const { return problems.empty(); }
+};
+
+/// Judges each point alone: every field present and a number, the latitude within
+/// reach (85 degrees on Mercator charts, else 90), the pixel inside the raster when its size is known.
+std::vector<checked_point> judge_points(const std::vector<reference_point>& points, bool mercator,
+                                        const std::optional<raster_size>& raster);
+
+/// Two usable points at one pixel but at different positions.
+std::vector<finding> same_pixel_findings(const std::vector<checked_point>& points);
+
+/// Where the usable reference points place the chart.
+struct chart_placement {
+    std::optional<chart_projection> projection;   // about the central meridian the points were projected
+    std::optional<pixel_map> map;                  // nothing when the points cannot place the chart
+    std::vector<bool> agrees;                      // per point: placed, and in agreement with `map`
+    std::vector<finding> findings;                 // points the others disagree with, and why
+    std::string account;                           // for a chart without findings: how well they agree
+};
+
+/// Places the chart by its usable points: two give a rotation with one scale, three an
+/// exact affine map, four or more are cross-checked, and the points that agree within
+/// `tolerance` pixels place the chart while every other point is an error, with the
+/// usual slip that explains it where one does. Without a projection nothing is placed,
+/// but points on one line in the image are still an error.
+chart_placement place_chart(const std::vector<checked_point>& points, std::optional<chart_projection> projection,
+                            double tolerance);
+
+/// The usual slip that brings `point` within `tolerance` of where `map` places it,
+/// nearest first: ": latitude and longitude look swapped (corrected, it lies D pixels
+/// away)", or the empty text when none does.
+std::string explain_slip(const checked_point& point, const chart_projection& projection, const pixel_map& map,
+                         double tolerance);
+
+}  // namespace hdrmill

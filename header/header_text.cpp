@@ -1,0 +1,27 @@
+#include "header/header_text.hpp"
+
+#include "header/bsb_knp_records.hpp"
+#include "header/chart_parameters.hpp"
+#include "header/header_stream.hpp"
+#include "header/reference_records.hpp"
+#include "header/template_lines.hpp"
+#include "header/version.hpp"
+
+namespace hdrmill {
+
+header_text render_header(input_buffer& record) {
+    // Group A is worked out before the template lines can append to the record.
+    chart_parameters parameters;
+    work_out_group_a(record, parameters);
+    header_stream header;
+    header << "! Created by hdrmill " << version_tag << " - Use at your own risk!";
+    header.end_line();
+    write_template_lines(record, header);
+    work_out_group_b(record, parameters);
+    const auto offsets = write_bsb_knp_records(record, parameters, header);
+    const auto ost_offset = header.size();
+    write_reference_records(record, header);
+    return {header.take_text(), offsets.bsb, offsets.raster, ost_offset};
+}
+
+}  // namespace hdrmill

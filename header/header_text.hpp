@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "calibration/input_buffer.hpp"
+
+namespace hdrmill {
+
+/// A chart's header in memory, byte for byte as conversion writes it, and where the
+/// records that chart readers look for first stand in it.
+struct header_text {
+    std::string text;
+    std::size_t bsb_offset = 0;      // "BSB/": GDAL knows the file only when it starts early
+    std::size_t raster_offset = 0;   // "RA=", the raster size: GDAL looks for it only early
+    std::size_t ost_offset = 0;      // "OST/1": a chart's palettes stand before it
+};
+
+/// Renders the header of `record`: the preamble, the comment and template lines,
+/// "VER/2.0", the BSB and KNP records, the additional lines and the OST, REF, CPH, PLY
+/// and DTM records, in that order. The record gains the lines its template lines
+/// append, as in conversion; they vanish when the reader clears it.
+header_text render_header(input_buffer& record);
+
+}  // namespace hdrmill
