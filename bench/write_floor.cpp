@@ -6,9 +6,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 int main(int argc, char** argv) {
@@ -17,8 +18,20 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::ifstream list(argv[1]);
-    std::ifstream data_file(argv[2], std::ios::binary);
-    const std::string data((std::istreambuf_iterator<char>(data_file)), std::istreambuf_iterator<char>());
+    // The data in one read, as fast as a program can have it.
+    std::string data;
+    struct stat status {};
+    const int data_file = ::open(argv[2], O_RDONLY);
+    if (data_file < 0 || ::fstat(data_file, &status) != 0) {
+        std::perror(argv[2]);
+        return 1;
+    }
+    data.resize(static_cast<std::size_t>(status.st_size));
+    if (::read(data_file, data.data(), data.size()) != static_cast<ssize_t>(data.size())) {
+        std::perror(argv[2]);
+        return 1;
+    }
+    ::close(data_file);
     std::size_t offset = 0;
     std::size_t size = 0;
     std::string name;

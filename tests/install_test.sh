@@ -31,7 +31,7 @@ man)
     ;;
 prefix)
     cmake --install "$build" --prefix "$work/prefix" > /dev/null || exit 1
-    for file in bin/hdrmill share/man/man1/hdrmill.1; do
+    for file in bin/hdrmill share/man/man1/hdrmill.1 share/doc/hdrmill/copyright; do
         [ -f "$work/prefix/$file" ] || { echo "FAIL: $file not installed"; exit 1; }
     done
     converts_example "$work/prefix/bin/hdrmill"
@@ -41,10 +41,12 @@ deb)
     (cd "$build" && cpack -G DEB -B "$work/package" > /dev/null) || { echo "FAIL: cpack"; exit 1; }
     deb=$(ls "$work"/package/*.deb)
     listing=$(dpkg-deb -c "$deb")
-    for file in ./usr/bin/hdrmill ./usr/share/man/man1/hdrmill.1; do
+    for file in ./usr/bin/hdrmill ./usr/share/man/man1/hdrmill.1 ./usr/share/doc/hdrmill/copyright; do
         grep -q " $file\$" <<< "$listing" || { echo "FAIL: $file not in $deb"; exit 1; }
     done
     dpkg-deb -x "$deb" "$work/root"
+    head -1 "$work/root/usr/share/doc/hdrmill/copyright" | grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/$' ||
+        { echo "FAIL: the copyright file is not in Debian's machine-readable format"; exit 1; }
     converts_example "$work/root/usr/bin/hdrmill"
     ;;
 esac

@@ -48,18 +48,33 @@ if [ -f "$case_dir/stdout" ]; then
         expected_stdout="$work/expected_stdout"
     fi
 fi
+# A difference is shown whole, as a unified diff with each CR written as \r; a file
+# that is not text is only said to differ, at its first differing byte.
+is_text() { [ ! -s "$1" ] || LC_ALL=C grep -qI . "$1"; }
+show_difference() {
+    if is_text "$1" && is_text "$2"; then
+        diff -u --label "expected $3" --label "actual $3" <(LC_ALL=C sed 's/\r/\\r/g' "$1") \
+            <(LC_ALL=C sed 's/\r/\\r/g' "$2")
+    else
+        cmp "$1" "$2"
+    fi
+}
 if ! cmp -s "$expected_stdout" "$work/stdout"; then
-    echo "standard output differs (expected, then actual):"
-    od -c "$expected_stdout" | head -40
-    echo "---"
-    od -c "$work/stdout" | head -40
+    echo "standard output differs:"
+    show_difference "$expected_stdout" "$work/stdout" stdout
     failed=1
 fi
-if ! diff -r "$work/expected" "$work/run" > "$work/tree.diff"; then
-    echo "files in the working directory differ from the expected ones:"
-    head -60 "$work/tree.diff"
+while IFS= read -r line; do
     failed=1
-fi
+    case $line in
+    "Files "*" differ")
+        path=${line#"Files $work/expected/"}
+        path=${path%%" and $work/run/"*}
+        echo "file $path differs:"
+        show_difference "$work/expected/$path" "$work/run/$path" "$path" ;;
+    *) echo "$line" ;;
+    esac
+done < <(diff -rq "$work/expected" "$work/run")
 if [ -f "$case_dir/absent" ]; then
     while IFS= read -r path; do
         case $path in /*) ;; *) path="$work/run/$path" ;; esac
