@@ -49,6 +49,10 @@ std::string input_buffer::line_at(std::uint32_t index) const {
     return index < lines_.size() ? std::string(line(index)) : std::string();
 }
 
+std::size_t input_buffer::line_count() const { return lines_.size(); }
+
+std::string_view input_buffer::line_view(std::size_t index) const { return line(index); }
+
 std::string_view input_buffer::find_value(std::string_view key) const {
     const auto found = keys_.find(key);
     return found ? line(*found).substr(key.size() + 1) : std::string_view();

@@ -50,6 +50,11 @@ public:
     /// Stored line `index` (from 0); the empty text past the last line.
     std::string line_at(std::uint32_t index) const;
 
+    /// How many lines are stored, and line `index` of them as a view into the record:
+    /// valid only until the record next changes.
+    std::size_t line_count() const;
+    std::string_view line_view(std::size_t index) const;
+
     /// The value of the first stored line that carries `key`; the empty text when none does.
     std::string lookup_value(std::string_view key) const;
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "check/border_polygon.hpp"
+#include "check/point_keys.hpp"
 #include "check/reference_points.hpp"
 #include "header/bsb_knp_records.hpp"
 #include "header/chart_parameters.hpp"
@@ -214,13 +215,15 @@ chart_check check_chart(input_buffer& record, double tolerance) {
     check_offsets(header, found);
     const auto raster = check_raster_size(record, found);
     const auto projection = check_projection(record, parameters, found);
-    const auto points =
-        judge_points(read_reference_points(record), parameters.projection_code == mercator_projection, raster);
+    const auto reference = read_reference_points(record);
+    const auto border = read_border_points(record);
+    const auto points = judge_points(reference, parameters.projection_code == mercator_projection, raster);
     const auto placement = place_chart(points, projection, tolerance);
     report_points(points, placement, tolerance, found);
-    append(found, same_pixel_findings(points));
+    append(found, point_key_findings(record, reference.size(), border.size()));
+    append(found, same_pixel_findings(points, placement, tolerance));
     append(found, placement.findings);
-    check_border(read_border_points(record), placement, raster, found);
+    check_border(border, placement, raster, found);
     check_pixel_size(points, placement, parameters, found);
     check_datum_shift(record, found);
     if (found.empty()) {

@@ -1,6 +1,7 @@
 #include "check/consensus.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 namespace hdrmill {
@@ -51,8 +52,26 @@ std::size_t mark_agreeing(const pixel_map& map, const std::vector<tie_point>& po
     return count;
 }
 
-// Grows a map by refitting it over the points within the tolerance until that set
-// no longer changes.
+// The same for a map fitted to the points marked in `fitted`: each of those is judged by
+// where the others place it, so that a slip the fit absorbed shows in full. One the
+// others cannot place at all cannot be judged, and stays.
+std::size_t mark_agreeing(const fitted_map& fit, const std::vector<bool>& fitted,
+                          const std::vector<tie_point>& points, double tolerance, std::vector<bool>& agrees) {
+    agrees.assign(points.size(), false);
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const double distance = fitted[i] ? fit.distance_from_others(points[i]) : pixel_distance(fit.map, points[i]);
+        if (distance <= tolerance || (fitted[i] && std::isinf(distance))) {
+            agrees[i] = true;
+            ++count;
+        }
+    }
+    return count;
+}
+
+// Grows a map by refitting it over the points that agree with it until that set no
+// longer changes. The set may shrink as well as grow: a point that a fit including it
+// seemed to agree with leaves once it is judged by the others.
 candidate grow(pixel_map map, const std::vector<tie_point>& points, double tolerance) {
     candidate grown;
     grown.map = map;
@@ -69,12 +88,9 @@ candidate grow(pixel_map map, const std::vector<tie_point>& points, double toler
             break;
         }
         std::vector<bool> agrees;
-        const auto count = mark_agreeing(*refitted, points, tolerance, agrees);
-        if (count < grown.count) {
-            break;
-        }
+        const auto count = mark_agreeing(*refitted, grown.agrees, points, tolerance, agrees);
         const bool settled = agrees == grown.agrees;
-        grown.map = *refitted;
+        grown.map = refitted->map;
         grown.agrees = std::move(agrees);
         grown.count = count;
         if (settled) {

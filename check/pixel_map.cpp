@@ -50,8 +50,25 @@ double pixel_distance(const pixel_map& map, const tie_point& point) {
     return std::hypot(x - point.x, y - point.y);
 }
 
-std::optional<pixel_map> fit_least_squares(const std::vector<tie_point>& points,
-                                           const std::vector<std::size_t>& chosen) {
+double fitted_map::leverage(plane_point plane) const {
+    const double de = plane.e - map.origin.e;
+    const double dn = plane.n - map.origin.n;
+    const double determinant = see * snn - sen * sen;
+    return 1.0 / count + (snn * de * de - 2.0 * sen * de * dn + see * dn * dn) / determinant;
+}
+
+double fitted_map::distance_from_others(const tie_point& point) const {
+    // Beyond this the others leave the point's place to the point itself.
+    constexpr double decides_alone = 1.0 - 1e-9;
+    const double share = leverage(point.plane);
+    if (!(share < decides_alone)) {
+        return std::numeric_limits<double>::infinity();
+    }
+    return pixel_distance(map, point) / (1.0 - share);
+}
+
+std::optional<fitted_map> fit_least_squares(const std::vector<tie_point>& points,
+                                            const std::vector<std::size_t>& chosen) {
     if (chosen.size() < 3) {
         return std::nullopt;
     }
@@ -86,7 +103,7 @@ std::optional<pixel_map> fit_least_squares(const std::vector<tie_point>& points,
     map.xn = (sxn * see - sxe * sen) / determinant;
     map.ye = (sye * snn - syn * sen) / determinant;
     map.yn = (syn * see - sye * sen) / determinant;
-    return map;
+    return fitted_map{map, count, see, sen, snn};
 }
 
 std::optional<pixel_map> fit_exact(const tie_point& a, const tie_point& b, const tie_point& c) {

@@ -38,10 +38,27 @@ struct pixel_map {
 /// Pixels between where `map` places `point` and where the point says it is.
 double pixel_distance(const pixel_map& map, const tie_point& point);
 
+/// A least-squares map, with what it takes to judge each of its points by the others.
+struct fitted_map {
+    pixel_map map;
+    double count = 0.0;                        // points fitted
+    double see = 0.0, sen = 0.0, snn = 0.0;    // their spread about the map's origin
+
+    /// The share of a fitted point's own error that the map follows at that point, from
+    /// 1/count up to 1: near 1 the point decides the map there alone, because it lies
+    /// far from the others or the others lie on one line.
+    double leverage(plane_point plane) const;
+
+    /// How far a fitted point lies from where the map of the other points places it:
+    /// its leftover over (1 - leverage), without fitting again. Infinity when the other
+    /// points cannot place it at all.
+    double distance_from_others(const tie_point& point) const;
+};
+
 /// Least-squares affine map over the chosen points; nothing when they do not span the
 /// plane (fewer than 3, or all on one line).
-std::optional<pixel_map> fit_least_squares(const std::vector<tie_point>& points,
-                                           const std::vector<std::size_t>& chosen);
+std::optional<fitted_map> fit_least_squares(const std::vector<tie_point>& points,
+                                            const std::vector<std::size_t>& chosen);
 
 /// The affine map through three points exactly; nothing when they lie on one line.
 std::optional<pixel_map> fit_exact(const tie_point& a, const tie_point& b, const tie_point& c);

@@ -16,6 +16,13 @@ namespace {
 
 constexpr std::array<const char*, 4> field_names = {"x", "y", "latitude", "longitude"};
 
+// A point whose place the others fix less well than this share of its own error is
+// named: an error in it would mostly pass into the chart.
+constexpr double hardly_placed = 0.9;
+// The clicking error of the other points that the check allows for, in pixels: with it,
+// the promise that 2 pixels of clicking noise is no error holds.
+constexpr double clicking_error = 2.0;
+
 const char* const one_line_on_earth =
     "the reference points' positions all lie on one line on the earth: the chart cannot be placed";
 
@@ -54,50 +61,118 @@ bool on_one_line(const std::vector<const checked_point*>& points) {
     return smallest < 0.25;
 }
 
-// Four or more placed points: all of them when they agree, else the consensus, and
-// every point outside it named.
-void cross_check(const std::vector<checked_point>& points, const std::vector<std::size_t>& placed,
-                 const std::vector<tie_point>& ties, double tolerance, chart_placement& placement) {
-    std::vector<std::size_t> every(ties.size());
-    for (std::size_t i = 0; i < every.size(); ++i) {
-        every[i] = i;
+// How far the north-up part of a map's linear part is turned, in radians: 0 for a scan
+// with north up, near pi for one upside down.
+double turn_from_north_up(double xe, double xn, double ye, double yn) {
+    return std::fabs(std::atan2((xn + ye) / 2.0, (xe - yn) / 2.0));
+}
+
+// A scan keeps the image's handedness: with north up, y grows southward while x grows
+// eastward, so the map from the plane to pixels turns it over (a negative
+// determinant). A map that does not names the slip that turns it back nearest to north up.
+std::optional<finding> mirror_finding(const pixel_map& map) {
+    if (!(map.xe * map.yn - map.xn * map.ye > 0.0)) {
+        return std::nullopt;
     }
-    const auto all = fit_least_squares(ties, every);
-    if (!all) {
-        placement.findings.push_back({finding::level::error, one_line_on_earth});
-        return;
-    }
-    double worst = 0.0;
-    for (const auto& tie : ties) {
-        worst = std::max(worst, pixel_distance(*all, tie));
-    }
-    if (worst <= tolerance) {
-        placement.map = all;
-        placement.account = std::to_string(ties.size()) + " reference points agree within " + one_decimal(worst) +
-                            " pixels";
-        return;
-    }
-    const auto agreed = find_consensus(ties, tolerance);
-    if (!agreed) {
-        placement.findings.push_back({finding::level::error, one_line_on_earth});
-        return;
-    }
-    placement.map = agreed->map;
-    const std::size_t outliers = ties.size() - agreed->count;
+    const std::array<std::pair<double, const char*>, 3> slips = {{
+        {turn_from_north_up(map.xe, -map.xn, map.ye, -map.yn),
+         "north and south turned over, which no scan is: y looks counted from the bottom of the image, or the "
+         "latitudes given in the wrong hemisphere"},
+        {turn_from_north_up(-map.xe, map.xn, -map.ye, map.yn),
+         "east and west turned over, which no scan is: the longitudes look given in the wrong hemisphere"},
+        {turn_from_north_up(map.ye, map.yn, map.xe, map.xn),
+         "turned over across its diagonal, which no scan is: x and y look swapped in every point"},
+    }};
+    const auto likeliest = std::min_element(slips.begin(), slips.end());
+    return finding{finding::level::error, std::string("the reference points place the chart mirrored, ") +
+                                              likeliest->second};
+}
+
+// Agreeing points whose place the others fix so loosely that an error in them would
+// pass into the chart near them.
+void name_hardly_placed(const std::vector<checked_point>& points, const std::vector<std::size_t>& placed,
+                        const std::vector<tie_point>& ties, const std::vector<bool>& members, const fitted_map& fit,
+                        double tolerance, chart_placement& placement) {
     for (std::size_t t = 0; t < ties.size(); ++t) {
-        if (agreed->agrees[t]) {
+        const double share = fit.leverage(ties[t].plane);
+        if (!members[t] || !(share >= hardly_placed)) {
             continue;
         }
+        const auto& key = points[placed[t]].key;
+        if (std::isinf(fit.distance_from_others(ties[t]))) {
+            placement.findings.push_back({finding::level::warning,
+                                          key + " cannot be checked by the other reference points, which lie on one "
+                                                "line: any error in " + key +
+                                              " would move the chart unnoticed; add a reference point off that line"});
+            continue;
+        }
+        const double unnoticed = tolerance + clicking_error * std::sqrt(share / (1.0 - share));
+        placement.findings.push_back({finding::level::warning,
+                                      key + " is hardly checked by the other reference points (it lies far from "
+                                            "them, or they lie nearly on one line): an error of up to " +
+                                          one_decimal(unnoticed) + " pixels in " + key +
+                                          " would move the chart near it unnoticed; add a reference point near it"});
+    }
+}
+
+// Four or more placed points: each judged by the others. All of them place the chart
+// when they agree; otherwise the consensus does, and every point outside it is named.
+void cross_check(const std::vector<checked_point>& points, const std::vector<std::size_t>& placed,
+                 const std::vector<tie_point>& ties, double tolerance, chart_placement& placement) {
+    std::vector<std::size_t> chosen(ties.size());
+    for (std::size_t t = 0; t < ties.size(); ++t) {
+        chosen[t] = t;
+    }
+    auto fit = fit_least_squares(ties, chosen);
+    if (!fit) {
+        placement.findings.push_back({finding::level::error, one_line_on_earth});
+        return;
+    }
+    std::vector<bool> members(ties.size(), true);
+    const bool all_agree = std::all_of(ties.begin(), ties.end(), [&](const tie_point& tie) {
+        const double distance = fit->distance_from_others(tie);
+        return distance <= tolerance || std::isinf(distance);
+    });
+    std::optional<consensus> agreed;
+    if (!all_agree) {
+        agreed = find_consensus(ties, tolerance);
+        if (!agreed) {
+            placement.findings.push_back({finding::level::error, one_line_on_earth});
+            return;
+        }
+        members = agreed->agrees;
+        chosen.clear();
+        for (std::size_t t = 0; t < ties.size(); ++t) {
+            if (members[t]) {
+                chosen.push_back(t);
+            }
+        }
+        fit = fit_least_squares(ties, chosen);
+    }
+    placement.map = fit ? fit->map : agreed->map;
+    double worst = 0.0;
+    const std::size_t outliers = ties.size() - chosen.size();
+    for (std::size_t t = 0; t < ties.size(); ++t) {
         const auto& point = points[placed[t]];
-        placement.agrees[placed[t]] = false;
-        std::string text = point.key + " lies " + one_decimal(pixel_distance(agreed->map, ties[t])) +
+        placement.agrees[placed[t]] = members[t];
+        if (members[t]) {
+            const double distance = fit ? fit->distance_from_others(ties[t]) : 0.0;
+            worst = std::isinf(distance) ? worst : std::max(worst, distance);
+            continue;
+        }
+        std::string text = point.key + " lies " + one_decimal(pixel_distance(*placement.map, ties[t])) +
                            " pixels from where the other reference points place it";
         if (ties.size() == 4 && outliers == 1) {
             text += " (of 4 points, the likeliest to be wrong)";
         }
-        text += explain_slip(point, *placement.projection, agreed->map, tolerance);
+        text += explain_slip(point, *placement.projection, *placement.map, tolerance);
         placement.findings.push_back({finding::level::error, std::move(text)});
     }
+    if (fit && chosen.size() >= 4) {
+        name_hardly_placed(points, placed, ties, members, *fit, tolerance, placement);
+    }
+    placement.account = std::to_string(chosen.size()) + " reference points agree within " + one_decimal(worst) +
+                        " pixels";
 }
 
 }  // namespace
@@ -115,6 +190,10 @@ std::vector<checked_point> judge_points(const std::vector<reference_point>& poin
                                            " lies beyond " +
                                            (mercator ? "85 degrees, where Mercator charts end" : "90 degrees"));
             }
+            if (std::fabs(checked.longitude) > 360.0) {
+                checked.problems.push_back(checked.key + ": the longitude " + format_real(checked.longitude, 9) +
+                                           " lies beyond 360 degrees, off the earth");
+            }
             if (raster && (checked.x < 0 || checked.x > raster->width || checked.y < 0 || checked.y > raster->height)) {
                 checked.problems.push_back(checked.key + ": the pixel (" + format_real(checked.x, 9) + "," +
                                            format_real(checked.y, 9) + ") lies outside the raster of " +
@@ -128,38 +207,38 @@ std::vector<checked_point> judge_points(const std::vector<reference_point>& poin
     return judged;
 }
 
-std::vector<finding> same_pixel_findings(const std::vector<checked_point>& points) {
-    std::vector<const checked_point*> order;
-    for (const auto& point : points) {
-        if (point.usable()) {
-            order.push_back(&point);
+double middle_longitude(std::vector<double> longitudes) {
+    if (longitudes.empty()) {
+        return 0.0;
+    }
+    for (auto& longitude : longitudes) {
+        longitude = longitude_difference(longitude, 0.0);
+    }
+    std::sort(longitudes.begin(), longitudes.end());
+    // The circle is cut after the widest empty stretch, the one that wraps round included.
+    std::size_t start = 0;
+    double widest = longitudes.front() + 360.0 - longitudes.back();
+    for (std::size_t i = 1; i < longitudes.size(); ++i) {
+        if (longitudes[i] - longitudes[i - 1] > widest) {
+            widest = longitudes[i] - longitudes[i - 1];
+            start = i;
         }
     }
-    // By pixel, then in calibration order: neighbours in this order share a pixel.
-    std::stable_sort(order.begin(), order.end(), [](const checked_point* a, const checked_point* b) {
-        return a->x != b->x ? a->x < b->x : a->y < b->y;
-    });
-    std::vector<finding> found;
-    for (std::size_t i = 1; i < order.size(); ++i) {
-        const auto& a = *order[i - 1];
-        const auto& b = *order[i];
-        if (a.x == b.x && a.y == b.y && (a.latitude != b.latitude || a.longitude != b.longitude)) {
-            found.push_back({finding::level::error, a.key + " and " + b.key + " are both at the pixel (" +
-                                                        format_real(a.x, 9) + "," + format_real(a.y, 9) +
-                                                        ") but at different positions: the chart cannot be placed by both"});
-        }
-    }
-    return found;
+    const std::size_t middle = (start + (longitudes.size() - 1) / 2) % longitudes.size();
+    return longitudes[middle];
 }
 
 chart_placement place_chart(const std::vector<checked_point>& points, std::optional<chart_projection> projection,
                             double tolerance) {
     chart_placement placement;
     placement.agrees.assign(points.size(), false);
+    placement.planes.assign(points.size(), std::nullopt);
     std::vector<const checked_point*> usable;
+    std::vector<double> longitudes;
     for (const auto& point : points) {
         if (point.usable()) {
             usable.push_back(&point);
+            longitudes.push_back(point.longitude);
         }
     }
     if (usable.size() >= 3 && on_one_line(usable)) {
@@ -171,10 +250,8 @@ chart_placement place_chart(const std::vector<checked_point>& points, std::optio
     if (!projection || usable.size() < 2) {
         return placement;
     }
-    // Mercator longitudes are taken about the first point, so a chart across the 180th
-    // meridian stays continuous.
     if (projection->type == chart_projection::kind::mercator) {
-        placement.projection->central_meridian = usable.front()->longitude;
+        placement.projection->central_meridian = middle_longitude(longitudes);
     }
     std::vector<std::size_t> placed;
     std::vector<tie_point> ties;
@@ -183,8 +260,8 @@ chart_placement place_chart(const std::vector<checked_point>& points, std::optio
         if (!point.usable()) {
             continue;
         }
-        const auto plane = placement.projection->project(point.latitude, point.longitude);
-        if (!plane) {
+        placement.planes[i] = placement.projection->project(point.latitude, point.longitude);
+        if (!placement.planes[i]) {
             placement.findings.push_back({finding::level::error,
                                           point.key + ": the position " + format_real(point.latitude, 9) + "," +
                                               format_real(point.longitude, 9) +
@@ -194,21 +271,61 @@ chart_placement place_chart(const std::vector<checked_point>& points, std::optio
         }
         placement.agrees[i] = true;
         placed.push_back(i);
-        ties.push_back({point.x, point.y, *plane});
+        ties.push_back({point.x, point.y, *placement.planes[i]});
     }
     if (ties.size() >= 4) {
         cross_check(points, placed, ties, tolerance, placement);
-        return placement;
+    } else if (ties.size() >= 2) {
+        placement.map = ties.size() == 3 ? fit_exact(ties[0], ties[1], ties[2]) : fit_two_points(ties[0], ties[1]);
+        if (!placement.map) {
+            placement.findings.push_back({finding::level::error, one_line_on_earth});
+        }
     }
-    if (ties.size() == 2) {
-        placement.map = fit_two_points(ties[0], ties[1]);
-    } else if (ties.size() == 3) {
-        placement.map = fit_exact(ties[0], ties[1], ties[2]);
-    }
-    if (ties.size() >= 2 && !placement.map) {
-        placement.findings.push_back({finding::level::error, one_line_on_earth});
+    if (ties.size() >= 3 && placement.map) {
+        if (auto mirrored = mirror_finding(*placement.map)) {
+            // A mirrored map places nothing right: what would be measured by it is not.
+            placement.findings.push_back(std::move(*mirrored));
+            placement.map.reset();
+        }
     }
     return placement;
+}
+
+std::vector<finding> same_pixel_findings(const std::vector<checked_point>& points, const chart_placement& placement,
+                                         double tolerance) {
+    std::vector<finding> found;
+    if (!placement.map) {
+        return found;
+    }
+    std::vector<std::size_t> order;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        if (placement.planes[i]) {
+            order.push_back(i);
+        }
+    }
+    // By column, so that only points within the tolerance across need comparing.
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return points[a].x < points[b].x; });
+    const auto& map = *placement.map;
+    for (std::size_t u = 0; u < order.size(); ++u) {
+        for (std::size_t v = u + 1; v < order.size() && points[order[v]].x - points[order[u]].x < tolerance; ++v) {
+            const auto& a = points[std::min(order[u], order[v])];
+            const auto& b = points[std::max(order[u], order[v])];
+            const auto& pa = *placement.planes[std::min(order[u], order[v])];
+            const auto& pb = *placement.planes[std::max(order[u], order[v])];
+            const double apart = std::hypot(a.x - b.x, a.y - b.y);
+            const double de = pb.e - pa.e, dn = pb.n - pa.n;
+            const double on_chart = std::hypot(map.xe * de + map.xn * dn, map.ye * de + map.yn * dn);
+            if (!(apart < tolerance) || !(on_chart > tolerance)) {
+                continue;
+            }
+            const std::string where = apart == 0.0 ? " are both at the pixel (" + format_real(a.x, 9) + "," +
+                                                         format_real(a.y, 9) + ")"
+                                                   : " are " + one_decimal(apart) + " pixels apart in the image";
+            found.push_back({finding::level::error, a.key + " and " + b.key + where + " but " + one_decimal(on_chart) +
+                                                        " pixels apart on the chart: the chart cannot be placed by both"});
+        }
+    }
+    return found;
 }
 
 std::string explain_slip(const checked_point& point, const chart_projection& projection, const pixel_map& map,

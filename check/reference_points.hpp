@@ -35,34 +35,47 @@ struct checked_point {
 };
 
 /// Judges each point alone: every field present and a number, the latitude within
-/// reach (85 degrees on Mercator charts, else 90), the pixel inside the raster when its size is known.
+/// reach (85 degrees on Mercator charts, else 90), the longitude on the earth (within
+/// 360 degrees), the pixel inside the raster when its size is known.
 std::vector<checked_point> judge_points(const std::vector<reference_point>& points, bool mercator,
                                         const std::optional<raster_size>& raster);
-
-/// Two usable points at one pixel but at different positions.
-std::vector<finding> same_pixel_findings(const std::vector<checked_point>& points);
 
 /// Where the usable reference points place the chart.
 struct chart_placement {
     std::optional<chart_projection> projection;   // about the central meridian the points were projected
     std::optional<pixel_map> map;                  // nothing when the points cannot place the chart
+    std::vector<std::optional<plane_point>> planes;   // per point: where it lies on the plane, once placed
     std::vector<bool> agrees;                      // per point: placed, and in agreement with `map`
     std::vector<finding> findings;                 // points the others disagree with, and why
     std::string account;                           // for a chart without findings: how well they agree
 };
 
-/// Places the chart by its usable points: two give a rotation with one scale, three an
-/// exact affine map, four or more are cross-checked, and the points that agree within
-/// `tolerance` pixels place the chart while every other point is an error, with the
-/// usual slip that explains it where one does. Without a projection nothing is placed,
-/// but points on one line in the image are still an error.
+/// Places the chart by its usable points. Two give a rotation with one scale, three an
+/// exact affine map; four or more are cross-checked: each point is judged by its
+/// distance from where the others place it, the points that agree within `tolerance`
+/// pixels place the chart, and every other point is an error, with the usual slip that
+/// explains it where one does; a point the others can hardly place is a warning. A map
+/// that turns the image over is an error. Mercator longitudes are taken about the
+/// points' middle longitude, so no wild point can split the others across the 180th
+/// meridian. Without a projection nothing is placed, but points on one line in the
+/// image are still an error.
 chart_placement place_chart(const std::vector<checked_point>& points, std::optional<chart_projection> projection,
                             double tolerance);
+
+/// Two points closer together in the image than `tolerance` pixels whose positions lie
+/// farther apart than that on the chart: one of them is wrong.
+std::vector<finding> same_pixel_findings(const std::vector<checked_point>& points, const chart_placement& placement,
+                                         double tolerance);
 
 /// The usual slip that brings `point` within `tolerance` of where `map` places it,
 /// nearest first: ": latitude and longitude look swapped (corrected, it lies D pixels
 /// away)", or the empty text when none does.
 std::string explain_slip(const checked_point& point, const chart_projection& projection, const pixel_map& map,
                          double tolerance);
+
+/// The longitude in the middle of `longitudes` as they lie around the globe: the
+/// median after cutting the circle at its widest empty stretch, so that a chart across
+/// the 180th meridian keeps its middle and one wild longitude cannot move it far.
+double middle_longitude(std::vector<double> longitudes);
 
 }  // namespace hdrmill
