@@ -1,6 +1,6 @@
 #include "header/write_header.hpp"
 
-#include "header/header_file.hpp"
+#include "header/replaced_file.hpp"
 #include "header/header_text.hpp"
 
 namespace hdrmill {
@@ -22,13 +22,13 @@ header_outcome write_header(input_buffer& record, const header_naming& naming, c
         return header_outcome::unsafe_name;
     }
     const auto& name = *announced;
-    header_file file;
+    replaced_file file;
     if (!can_name_a_file(name) || !file.create(name)) {
         out.say("Could not create file " + name);
         return header_outcome::not_created;
     }
     // The header is made in memory and goes to disk in one piece.
-    if (!file.write_and_close(render_header(record).text)) {
+    if (!file.write(render_header(record).text) || !file.finish()) {
         out.say("Could not write file " + name);
         return header_outcome::not_written;
     }

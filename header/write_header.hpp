@@ -20,7 +20,7 @@ enum class header_outcome {
 /// Writes one chart's header file and says on the console what happened: "Create "
 /// and the name before the file is created, then "Could not create file ", "Could not
 /// write file " or, instead of "Create ", "Unsafe file name " with the name. An
-/// existing header of that name is replaced whole, or not at all (see `header_file`).
+/// existing header of that name is replaced whole, or not at all (see `replaced_file`).
 /// The record gains the lines its template lines append; they vanish when the reader
 /// clears it.
 header_outcome write_header(input_buffer& record, const header_naming& naming, console& out);

@@ -1,4 +1,4 @@
-#include "header/header_file.hpp"
+#include "header/replaced_file.hpp"
 
 #include <cerrno>
 #include <chrono>
@@ -136,10 +136,11 @@ std::string temporary_name(const std::string& folder, std::uint64_t number) {
 
 }  // namespace
 
-header_file::~header_file() { discard(); }
+replaced_file::~replaced_file() { discard(); }
 
-bool header_file::create(const std::string& name) {
+bool replaced_file::create(const std::string& name) {
     name_ = name;
+    failed_ = false;
     const auto found = kind_of(name);
     if (found == kind::other) {
         descriptor_ = open_for_writing(name);
@@ -170,22 +171,24 @@ bool header_file::create(const std::string& name) {
     return true;
 }
 
-bool header_file::write_and_close(std::string_view bytes) {
+bool replaced_file::write(std::string_view bytes) {
+    while (!failed_ && !bytes.empty()) {
+        const long count = held_signal == 0 ? write_some(descriptor_, bytes.data(), bytes.size()) : -1;
+        if (count > 0) {
+            bytes.remove_prefix(static_cast<std::size_t>(count));
+        } else if (!(count < 0 && errno == EINTR && held_signal == 0)) {
+            failed_ = true;
+        }
+    }
+    return !failed_;
+}
+
+bool replaced_file::finish() {
     if (descriptor_ < 0) {
         return false;
     }
-    bool written = true;
-    while (written && !bytes.empty() && held_signal == 0) {
-        const long count = write_some(descriptor_, bytes.data(), bytes.size());
-        if (count > 0) {
-            bytes.remove_prefix(static_cast<std::size_t>(count));
-        } else if (count < 0 && errno == EINTR) {
-            continue;
-        } else {
-            written = false;
-        }
-    }
-    // An old header is only given up for one that has reached the disk.
+    bool written = !failed_;
+    // An old file is only given up for one that has reached the disk.
     if (written && replaces_file_ && held_signal == 0) {
         written = save_to_disk(descriptor_);
     }
@@ -202,7 +205,7 @@ bool header_file::write_and_close(std::string_view bytes) {
     return written;
 }
 
-void header_file::discard() {
+void replaced_file::discard() {
     if (descriptor_ >= 0) {
         close_descriptor(descriptor_);
         descriptor_ = -1;
