@@ -1,5 +1,6 @@
 #include "check/check_chart.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <optional>
@@ -26,6 +27,8 @@ namespace {
 // and finds the raster size only within its first 1,024 bytes.
 constexpr std::size_t bsb_record_within = 995;
 constexpr std::size_t raster_size_within = 1024;
+// GDAL stops reading a header at a record this long, continuation lines joined.
+constexpr std::size_t longest_record = 998;
 // A border point may stand this far outside the raster, as a share of its size.
 constexpr double border_margin = 0.02;
 // DX and DY may differ this much from the pixel size the reference points give.
@@ -55,6 +58,40 @@ void check_offsets(const header_text& header, std::vector<finding>& found) {
         error(found, "RA= would stand at byte " + std::to_string(header.raster_offset) +
                          ", past the first 1,024 bytes, and GDAL would not find the raster size: shorten the comment "
                          "lines of CR (or NA)");
+    }
+}
+
+// Each record as GDAL joins it: a line beginning with a blank continues the record
+// before it, its blanks dropped and a "," put between.
+void check_record_lengths(const std::string& text, std::vector<finding>& found) {
+    std::size_t length = 0;
+    std::string_view first;
+    const auto judge = [&] {
+        if (length > longest_record) {
+            const auto slash = first.find('/');
+            const auto label = first.front() == '!' ? std::string("! (a comment line)")
+                                                    : std::string(first.substr(0, slash == std::string_view::npos ? 8 : slash + 1));
+            error(found, "the header record " + label + " would be " + std::to_string(length) +
+                             " characters long with its continuation lines, and GDAL stops reading a header at a "
+                             "record of 999 or more, losing what follows (a chart's palette): shorten its values");
+        }
+    };
+    for (std::size_t at = 0; at < text.size();) {
+        const auto end = text.find("\r\n", at);
+        const std::string_view line(text.data() + at, end - at);
+        at = end + 2;
+        if (!line.empty() && line.front() == ' ') {
+            length += 1 + line.size() - std::min(line.find_first_not_of(' '), line.size());
+            continue;
+        }
+        if (!first.empty()) {
+            judge();
+        }
+        first = line.empty() ? std::string_view(" ") : line;
+        length = line.size();
+    }
+    if (!first.empty()) {
+        judge();
     }
 }
 
@@ -213,6 +250,7 @@ chart_check check_chart(input_buffer& record, double tolerance) {
     chart_check result;
     auto& found = result.findings;
     check_offsets(header, found);
+    check_record_lengths(header.text, found);
     const auto raster = check_raster_size(record, found);
     const auto projection = check_projection(record, parameters, found);
     const auto reference = read_reference_points(record);
