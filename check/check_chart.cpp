@@ -240,13 +240,8 @@ void append(std::vector<finding>& found, std::vector<finding> more) {
 
 }  // namespace
 
-chart_check check_chart(input_buffer& record, double tolerance) {
-    // Group A comes from the chart's own lines, before rendering appends template lines.
-    chart_parameters parameters;
-    work_out_group_a(record, parameters);
-    const auto header = render_header(record);
-    work_out_group_b(record, parameters);
-
+chart_check check_chart(const input_buffer& record, const header_text& header, double tolerance) {
+    const auto& parameters = header.parameters;
     chart_check result;
     auto& found = result.findings;
     check_offsets(header, found);

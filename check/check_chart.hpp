@@ -2,6 +2,7 @@
 
 #include "calibration/input_buffer.hpp"
 #include "check/report.hpp"
+#include "header/header_text.hpp"
 
 namespace hdrmill {
 
@@ -10,11 +11,11 @@ inline constexpr double default_tolerance = 10.0;
 
 /// Checks one chart's calibration the way a chart reader will meet it: the raster
 /// size, the projection, the reference and border points as the header will carry
-/// them, and where the header's first records will stand (the header is rendered as
-/// conversion writes it, so the record gains its template lines, as in conversion).
+/// them, and the header itself as conversion renders it (`render_header` of the same
+/// record: where its first records stand, how long its records are).
 /// Reference points are cross-checked on the chart's projected plane: the points that
 /// agree within `tolerance` pixels place the chart, and every other point is an error,
 /// with the usual slip that explains it where one does.
-chart_check check_chart(input_buffer& record, double tolerance);
+chart_check check_chart(const input_buffer& record, const header_text& header, double tolerance);
 
 }  // namespace hdrmill

@@ -2,6 +2,7 @@
 
 #include "calibration/chart_name.hpp"
 #include "check/check_chart.hpp"
+#include "header/header_text.hpp"
 
 namespace hdrmill {
 
@@ -34,7 +35,7 @@ void handle_chart(input_buffer& record, const command_line_info& info, console& 
         return;
     }
     if (info.mode == run_mode::check) {
-        report_chart(out, chart_label(record), check_chart(record, info.tolerance), tally.checks);
+        report_chart(out, chart_label(record), check_chart(record, render_header(record), info.tolerance), tally.checks);
         return;
     }
     if (write(record, info.naming, out) == header_outcome::written) {

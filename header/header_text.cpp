@@ -7,6 +7,8 @@
 #include "header/template_lines.hpp"
 #include "header/version.hpp"
 
+#include <utility>
+
 namespace hdrmill {
 
 header_text render_header(input_buffer& record) {
@@ -21,7 +23,7 @@ header_text render_header(input_buffer& record) {
     const auto offsets = write_bsb_knp_records(record, parameters, header);
     const auto ost_offset = header.size();
     write_reference_records(record, header);
-    return {header.take_text(), offsets.bsb, offsets.raster, ost_offset};
+    return {header.take_text(), offsets.bsb, offsets.raster, ost_offset, std::move(parameters)};
 }
 
 }  // namespace hdrmill

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "calibration/input_buffer.hpp"
+#include "header/chart_parameters.hpp"
 
 namespace hdrmill {
 
@@ -14,6 +15,7 @@ struct header_text {
     std::size_t bsb_offset = 0;      // "BSB/": GDAL knows the file only when it starts early
     std::size_t raster_offset = 0;   // "RA=", the raster size: GDAL looks for it only early
     std::size_t ost_offset = 0;      // "OST/1": a chart's palettes stand before it
+    chart_parameters parameters;     // the values the BSB and KNP records were written from
 };
 
 /// Renders the header of `record`: the preamble, the comment and template lines,
