@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace hdrmill {
+
+/// One colour of a scan or of a palette, 8 bits a channel.
+struct colour {
+    std::uint8_t r = 0;
+    std::uint8_t g = 0;
+    std::uint8_t b = 0;
+    friend bool operator==(const colour&, const colour&) = default;
+};
+
+/// A decoded scan, held compactly: rows top to bottom, each exactly `width` pixels,
+/// one byte a pixel for palette and grey scans, three (r, g, b) for colour scans.
+/// Every decoder, whatever the platform, delivers a scan in this form, so that the
+/// same scan gives the same chart bytes everywhere.
+struct scan_image {
+    enum class kind { indexed, grey, colour };
+    kind type = kind::colour;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::vector<colour> palette;        // indexed: the colour of each index, at most 256
+    std::vector<std::uint8_t> pixels;   // width * height bytes, or 3 * width * height
+
+    std::size_t bytes_per_pixel() const { return type == kind::colour ? 3 : 1; }
+    std::uint8_t* row(std::uint32_t y) { return pixels.data() + std::size_t{y} * width * bytes_per_pixel(); }
+    const std::uint8_t* row(std::uint32_t y) const {
+        return pixels.data() + std::size_t{y} * width * bytes_per_pixel();
+    }
+};
+
+/// Reads the scan at `path` (TIFF, PNG, JPEG, GIF or BMP) with the platform's decoder.
+/// Nothing when the file is missing, unreadable, of another format, or too large to
+/// hold. Writes nothing anywhere: no message, no side file next to the scan.
+std::optional<scan_image> read_scan(const std::string& path);
+
+// Steps shared by the decoders, so that each platform turns its native rows into the
+// same bytes.
+
+/// `width` palette indices packed most significant bit first, `bits` (1, 2, 4 or 8)
+/// each, to one byte each.
+void unpack_indices(const std::uint8_t* packed, unsigned bits, std::uint32_t width, std::uint8_t* out);
+
+/// A 16-bit sample as 8 bits: the nearest of the 256 levels, (v * 255 + 32767) / 65535.
+inline std::uint8_t narrow_sample(std::uint16_t v) {
+    return static_cast<std::uint8_t>((std::uint32_t{v} * 255U + 32767U) / 65535U);
+}
+
+}  // namespace hdrmill
