@@ -1,0 +1,757 @@
+#include "chart/chart_palette.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "chart/cie_lab.hpp"
+
+namespace hdrmill {
+namespace {
+
+// The choices below were measured on synthetic scans with bench/palette_quality.py;
+// distances are in hundredths of CIE76 delta E.
+
+// A pixel is flat when neither its left nor its upper neighbour differs from it by
+// more than this in any channel: inside a tint, noise alone tells them apart; across
+// an edge, the blur changes them by tens of levels a pixel. Tints are found by their
+// flat pixels, so that the blends at edges (as many pixels, in all, as some tints)
+// get no entries of their own.
+constexpr int flat_step = 20;
+// A colour is a tint when at least this share of the pixels around it are flat; the
+// rest are blends at edges and thin strokes.
+constexpr std::uint64_t tint_flat_percent = 50;
+// A tint needs at least 1/mass_divisor of the pixels, flat and around its colour; a
+// thin ink (magenta lines, a few buoys) 1/thin_mass_divisor of the pixels around it.
+constexpr std::uint64_t mass_divisor = 20000;
+constexpr std::uint64_t thin_mass_divisor = 100000;
+// Two inks closer than this are taken for one ink and its noise: a flat tint's noise
+// cloud spans a few delta E, while printed inks differ by ten and more. A thin ink
+// shows in more shades (blurred to different depths), so two are one ink when closer
+// than thin_separation.
+constexpr std::int64_t ink_separation = 700;
+constexpr std::int64_t thin_separation = 1500;
+// A thin ink this near a blend of two inks taken is that blend.
+constexpr std::int32_t blend_off = 500;
+// The darkest 1/dark_divisor of the pixels stand for the strokes: they get an entry
+// of their own even when few pixels are dark, unless a tint is within
+// stroke_separation of them (a black wide enough to be flat, or, in a scan without
+// strokes, the dark end of a tint's noise).
+constexpr std::uint64_t dark_divisor = 2000;
+constexpr std::int64_t stroke_separation = 2000;
+// Only pixels this near an ink set its colour, so that blends do not pull inks apart.
+constexpr std::int64_t core_radius = 600;
+// A pixel keeps its left neighbour's entry when that is at most this much farther than
+// the nearest: noise then flips no entries, and runs stay long.
+constexpr std::int32_t keep_margin = 600;
+// A pixel that is a blend of an ink and the strokes' ink, with at least this share
+// (of blend_scale) of the strokes' ink, is a stroke: thin strokes blurred by the scan
+// never reach their full darkness, yet must stay dark on the chart.
+constexpr std::int64_t stroke_share = 450;
+// A pixel this near an ink is that ink, whatever blend it may also lie on; farther,
+// it is a blend only if that is nearer than the ink by blend_penalty (a blend has a
+// share to fit, an ink nothing) and passes no tint by blend_clearance.
+constexpr std::int64_t ink_noise = 400;
+constexpr std::int32_t blend_penalty = 300;
+constexpr std::int64_t blend_clearance = 1000;
+
+constexpr std::size_t no_entry = 0xFFFF;
+
+// One colour of the scan (a histogram bin, or a palette entry) as the makings of an ink.
+struct ink_candidate {
+    colour mean;
+    lab_colour lab;
+    std::uint64_t count = 0;         // pixels
+    std::uint64_t sampled = 0;       // of them, pixels whose channels are summed in `sum`
+    std::uint64_t sum[3] = {0, 0, 0};
+    std::uint64_t mass = 0;          // flat pixels of this colour and the colours around it
+    std::uint64_t around = 0;        // all pixels of this colour and the colours around it
+    std::uint64_t flat_percent = 0;  // share of flat pixels around it
+    bool tint_peak = true;           // no colour around it has more flat pixels
+    bool stroke_peak = true;         // no colour around it has more pixels
+};
+
+struct palette_entry {
+    colour c;
+    lab_colour lab;
+};
+
+std::uint32_t key_of(colour c) { return (std::uint32_t{c.r} << 16) | (std::uint32_t{c.g} << 8) | c.b; }
+
+palette_entry entry_of(colour c) { return {c, to_lab(c)}; }
+
+// Light to dark; colours of equal L* by r, g, b, highest first: a total order on
+// distinct colours, so the order never depends on the sort algorithm.
+bool lighter(const palette_entry& x, const palette_entry& y) {
+    if (x.lab.l != y.lab.l) return x.lab.l > y.lab.l;
+    return key_of(x.c) > key_of(y.c);
+}
+
+std::vector<palette_entry> ordered_entries(const std::vector<colour>& colours) {
+    std::vector<palette_entry> entries;
+    entries.reserve(colours.size());
+    for (const colour& c : colours) entries.push_back(entry_of(c));
+    std::sort(entries.begin(), entries.end(), lighter);
+    entries.erase(std::unique(entries.begin(), entries.end(),
+                              [](const palette_entry& x, const palette_entry& y) { return x.c == y.c; }),
+                  entries.end());
+    return entries;
+}
+
+colour mean_colour(const std::uint64_t sum[3], std::uint64_t count) {
+    auto channel = [&](int i) { return static_cast<std::uint8_t>((2 * sum[i] + count) / (2 * count)); };
+    return {channel(0), channel(1), channel(2)};
+}
+
+std::int64_t square(std::int64_t x) { return x * x; }
+
+std::size_t nearest(const std::vector<palette_entry>& entries, const lab_colour& lab) {
+    std::size_t best = 0;
+    std::int64_t best_d = distance_squared(entries[0].lab, lab);
+    for (std::size_t i = 1; i < entries.size(); ++i) {
+        const std::int64_t d = distance_squared(entries[i].lab, lab);
+        if (d < best_d) best = i, best_d = d;
+    }
+    return best;
+}
+
+// The mean colour of the darkest 1/dark_divisor of the pixels: what the strokes look
+// like in this scan, however thin they are.
+colour stroke_colour(const std::vector<ink_candidate>& candidates, std::uint64_t total) {
+    std::vector<std::size_t> by_lightness(candidates.size());
+    for (std::size_t i = 0; i < candidates.size(); ++i) by_lightness[i] = i;
+    std::sort(by_lightness.begin(), by_lightness.end(), [&](std::size_t x, std::size_t y) {
+        if (candidates[x].lab.l != candidates[y].lab.l) return candidates[x].lab.l < candidates[y].lab.l;
+        return key_of(candidates[x].mean) < key_of(candidates[y].mean);
+    });
+    std::uint64_t sum[3] = {0, 0, 0};
+    std::uint64_t count = 0;
+    const std::uint64_t share = std::max<std::uint64_t>(1, total / dark_divisor);
+    std::uint64_t sampled = 0;
+    for (std::size_t i : by_lightness) {
+        if (count >= share) break;
+        for (std::size_t k = 0; k < 3; ++k) sum[k] += candidates[i].sum[k];
+        count += candidates[i].count;
+        sampled += candidates[i].sampled;
+    }
+    return mean_colour(sum, sampled);
+}
+
+// Blends of two inks are made in linear light, as optics blend them; a blend is given
+// by the share (0..blend_scale) of its second ink.
+constexpr std::int64_t blend_scale = 1024;
+
+// The share of `y` in the blend of `x` and `y` nearest to `c` (in linear light).
+std::int64_t share_of(const linear_colour& c, const linear_colour& x, const linear_colour& y) {
+    const std::int64_t w[3] = {std::int64_t{y.r} - x.r, std::int64_t{y.g} - x.g, std::int64_t{y.b} - x.b};
+    const std::int64_t v[3] = {std::int64_t{c.r} - x.r, std::int64_t{c.g} - x.g, std::int64_t{c.b} - x.b};
+    const std::int64_t ww = w[0] * w[0] + w[1] * w[1] + w[2] * w[2];
+    if (ww == 0) return 0;
+    const std::int64_t vw = v[0] * w[0] + v[1] * w[1] + v[2] * w[2];
+    return std::clamp<std::int64_t>(vw * blend_scale / ww, 0, blend_scale);
+}
+
+linear_colour blend_at(const linear_colour& x, const linear_colour& y, std::int64_t share) {
+    const auto mix = [&](std::uint32_t a, std::uint32_t b) {
+        return static_cast<std::uint32_t>((std::int64_t{a} * (blend_scale - share) + std::int64_t{b} * share) / blend_scale);
+    };
+    return {mix(x.r, y.r), mix(x.g, y.g), mix(x.b, y.b)};
+}
+
+// True when `c` lies within blend_off of a blend of `x` and `y`, strictly between them.
+bool is_blend(const palette_entry& c, const palette_entry& x, const palette_entry& y) {
+    const linear_colour lx = to_linear(x.c), ly = to_linear(y.c);
+    const std::int64_t share = share_of(to_linear(c.c), lx, ly);
+    return share > 0 && share < blend_scale && distance(c.lab, to_lab(blend_at(lx, ly, share))) <= blend_off;
+}
+
+struct chosen_inks {
+    std::vector<colour> inks;
+    std::vector<colour> tints;  // of `inks`, those chosen for their flat pixels
+    bool has_stroke = false;
+    colour stroke;              // one of `inks`, if has_stroke
+};
+
+// Picks the inks of a chart from its colours (`candidates` not empty): the tints, the
+// peaks of the flat pixels' colours, from the heaviest down; the strokes' dark colour,
+// unless a tint is near it (that tint then stands for the strokes); then the thin inks
+// (magenta lines, coloured lettering), the peaks of the remaining colours, unless they
+// are blends of two inks taken. Each is skipped when it is near an ink taken. Then
+// each ink but the strokes' own moves to the mean of the pixels near it.
+chosen_inks choose_inks(const std::vector<ink_candidate>& candidates, std::size_t limit) {
+    std::uint64_t total = 0;
+    std::uint64_t heaviest = 0;
+    for (const auto& c : candidates) {
+        total += c.count;
+        heaviest = std::max(heaviest, c.mass);
+    }
+    const std::uint64_t min_mass = std::min(std::max<std::uint64_t>(1, total / mass_divisor), heaviest);
+    const std::uint64_t min_thin_mass = std::max<std::uint64_t>(1, total / thin_mass_divisor);
+    const auto is_tint = [&](const ink_candidate& c) {
+        return c.tint_peak && c.mass >= min_mass && c.flat_percent >= tint_flat_percent;
+    };
+    std::vector<std::size_t> tints, thin;
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        if (is_tint(candidates[i])) {
+            tints.push_back(i);
+        } else if (candidates[i].stroke_peak && candidates[i].around >= min_thin_mass) {
+            thin.push_back(i);
+        }
+    }
+    const auto heavier = [&](auto weight) {
+        return [&, weight](std::size_t x, std::size_t y) {
+            if (weight(candidates[x]) != weight(candidates[y])) return weight(candidates[x]) > weight(candidates[y]);
+            return key_of(candidates[x].mean) < key_of(candidates[y].mean);
+        };
+    };
+    std::sort(tints.begin(), tints.end(), heavier([](const ink_candidate& c) { return c.mass; }));
+    std::sort(thin.begin(), thin.end(), heavier([](const ink_candidate& c) { return c.around; }));
+
+    std::vector<palette_entry> inks;
+    std::size_t first_thin = 0;
+    const auto consider = [&](const palette_entry& c, bool tint, std::size_t room) {
+        if (inks.size() >= room) return;
+        bool taken = false;
+        for (std::size_t i = 0; i < inks.size(); ++i) {
+            const std::int64_t separation = tint || i < first_thin ? ink_separation : thin_separation;
+            taken = taken || distance_squared(inks[i].lab, c.lab) < square(separation);
+        }
+        for (std::size_t x = 0; x < inks.size() && !taken && !tint; ++x) {
+            for (std::size_t y = x + 1; y < inks.size() && !taken; ++y) {
+                // A blend in linear light bends off the straight way in L*a*b* by an
+                // eighth of its length at most: far off that way, no need to look closer.
+                if (distance(c.lab, inks[x].lab) + distance(c.lab, inks[y].lab) >
+                    distance(inks[x].lab, inks[y].lab) + 4 * blend_off) {
+                    continue;
+                }
+                taken = is_blend(c, inks[x], inks[y]);
+            }
+        }
+        if (!taken) inks.push_back(c);
+    };
+    // The strokes have the first claim on a place, a single entry excepted.
+    const std::size_t room_for_tints = limit == 1 ? 1 : limit - 1;
+    for (std::size_t i : tints) consider({candidates[i].mean, candidates[i].lab}, true, room_for_tints);
+
+    // The strokes: their own entry, or the tint they are near (a black so wide that it
+    // is flat, or, in a scan without strokes, the darkest tint's noise).
+    const palette_entry dark = entry_of(stroke_colour(candidates, total));
+    std::size_t stroke = inks.size();
+    for (std::size_t i = 0; i < inks.size(); ++i) {
+        if (distance_squared(inks[i].lab, dark.lab) < square(stroke_separation) &&
+            (stroke == inks.size() || distance_squared(inks[i].lab, dark.lab) < distance_squared(inks[stroke].lab, dark.lab))) {
+            stroke = i;
+        }
+    }
+    const std::size_t tint_count = inks.size();
+    if (stroke == inks.size() && (limit > 1 || inks.empty())) inks.push_back(dark);
+    first_thin = inks.size();
+    for (std::size_t i : thin) consider({candidates[i].mean, candidates[i].lab}, false, limit);
+
+    // Only pixels near an ink set its colour: blends pull no ink. The strokes' own
+    // entry keeps its colour: it is what the darkest strokes look like.
+    std::vector<std::array<std::uint64_t, 4>> core(inks.size());
+    for (const auto& c : candidates) {
+        const std::size_t i = nearest(inks, c.lab);
+        if (distance_squared(inks[i].lab, c.lab) >= square(core_radius)) continue;
+        for (std::size_t k = 0; k < 3; ++k) core[i][k] += c.sum[k];
+        core[i][3] += c.sampled;
+    }
+    chosen_inks chosen;
+    for (std::size_t i = 0; i < inks.size(); ++i) {
+        const bool own_stroke = i == tint_count && first_thin > tint_count;
+        chosen.inks.push_back(core[i][3] == 0 || own_stroke ? inks[i].c : mean_colour(core[i].data(), core[i][3]));
+        if (i < tint_count) chosen.tints.push_back(chosen.inks.back());
+    }
+    chosen.has_stroke = stroke < chosen.inks.size();
+    if (chosen.has_stroke) chosen.stroke = chosen.inks[stroke];
+    return chosen;
+}
+
+// Branch-free: the flat test runs on every pixel of the sampled rows.
+unsigned near_level(int x, int y) { return static_cast<unsigned>(x - y + flat_step) <= 2U * flat_step ? 1U : 0U; }
+
+bool near_colour(const std::uint8_t* p, const std::uint8_t* q) {
+    return (near_level(p[0], q[0]) & near_level(p[1], q[1]) & near_level(p[2], q[2])) != 0;
+}
+
+// ---- one byte a pixel: indexed and grey scans ----
+
+// Splits the present grey levels into `limit` runs of neighbouring levels, each shown
+// as its weighted median, with the least summed error in levels (dynamic programming
+// over the histogram; integer costs, ties to the earliest split).
+std::array<std::uint8_t, 256> grey_levels(const std::array<std::uint64_t, 256>& counts, std::size_t limit) {
+    std::vector<std::uint8_t> level;
+    for (std::size_t v = 0; v < 256; ++v) {
+        if (counts[v] > 0) level.push_back(static_cast<std::uint8_t>(v));
+    }
+    const std::size_t n = level.size();
+    std::vector<std::uint64_t> count_before(n + 1, 0), sum_before(n + 1, 0);
+    for (std::size_t i = 0; i < n; ++i) {
+        count_before[i + 1] = count_before[i] + counts[level[i]];
+        sum_before[i + 1] = sum_before[i] + counts[level[i]] * level[i];
+    }
+    // cost[i * n + j] and median[i * n + j]: levels i..j as one entry.
+    std::vector<std::uint64_t> cost(n * n, 0);
+    std::vector<std::uint8_t> median(n * n, 0);
+    for (std::size_t i = 0; i < n; ++i) {
+        std::size_t m = i;
+        for (std::size_t j = i; j < n; ++j) {
+            const std::uint64_t half = (count_before[j + 1] - count_before[i] + 1) / 2;
+            while (count_before[m + 1] - count_before[i] < half) ++m;
+            const std::uint64_t below = count_before[m + 1] - count_before[i];
+            const std::uint64_t above = count_before[j + 1] - count_before[m + 1];
+            cost[i * n + j] = level[m] * below - (sum_before[m + 1] - sum_before[i]) +
+                              (sum_before[j + 1] - sum_before[m + 1]) - level[m] * above;
+            median[i * n + j] = level[m];
+        }
+    }
+    // best[j]: least cost of levels 0..j in g + 1 entries; first[g * n + j]: where the
+    // last of them starts.
+    const std::size_t groups = std::min(limit, n);
+    std::vector<std::uint64_t> best(n), next(n);
+    std::vector<std::uint16_t> first(groups * n, 0);
+    for (std::size_t j = 0; j < n; ++j) best[j] = cost[j];
+    for (std::size_t g = 1; g < groups; ++g) {
+        for (std::size_t j = 0; j < n; ++j) {
+            std::uint64_t least = cost[j];
+            std::size_t start = 0;
+            for (std::size_t i = 1; i <= j; ++i) {
+                const std::uint64_t c = best[i - 1] + cost[i * n + j];
+                if (c < least) least = c, start = i;
+            }
+            next[j] = least;
+            first[g * n + j] = static_cast<std::uint16_t>(start);
+        }
+        std::swap(best, next);
+    }
+    std::array<std::uint8_t, 256> shown{};
+    std::size_t end = n;
+    for (std::size_t g = groups; g-- > 0 && end > 0;) {
+        const std::size_t start = g == 0 ? 0 : first[g * n + end - 1];
+        for (std::size_t i = start; i < end; ++i) shown[level[i]] = median[start * n + end - 1];
+        end = start;
+    }
+    return shown;
+}
+
+void reduce_one_byte(scan_image& scan, std::size_t limit) {
+    std::array<std::uint64_t, 256> counts{};
+    for (const std::uint8_t p : scan.pixels) ++counts[p];
+    std::size_t present = 0;
+    for (const auto c : counts) present += c > 0;
+
+    std::array<colour, 256> colour_of{};
+    for (std::size_t v = 0; v < 256; ++v) {
+        const auto level = static_cast<std::uint8_t>(v);
+        if (scan.type == scan_image::kind::grey) {
+            colour_of[v] = {level, level, level};
+        } else if (v < scan.palette.size()) {
+            colour_of[v] = scan.palette[v];
+        }
+    }
+    if (scan.type == scan_image::kind::grey && present > limit) {
+        const auto shown = grey_levels(counts, limit);
+        for (std::size_t v = 0; v < 256; ++v) colour_of[v] = {shown[v], shown[v], shown[v]};
+    }
+
+    // The used colours, merged, with their counts.
+    std::vector<ink_candidate> used;
+    std::array<std::size_t, 256> used_of{};
+    for (std::size_t v = 0; v < 256; ++v) {
+        if (counts[v] == 0) continue;
+        const colour c = colour_of[v];
+        auto same = std::find_if(used.begin(), used.end(), [&](const ink_candidate& u) { return u.mean == c; });
+        if (same == used.end()) {
+            used.push_back({c, to_lab(c), 0, 0, {0, 0, 0}, 0, 0, 0, true, true});
+            same = used.end() - 1;
+        }
+        used_of[v] = static_cast<std::size_t>(same - used.begin());
+        same->count += counts[v];
+        same->sampled += counts[v];
+        same->around += counts[v];
+        same->sum[0] += std::uint64_t{c.r} * counts[v];
+        same->sum[1] += std::uint64_t{c.g} * counts[v];
+        same->sum[2] += std::uint64_t{c.b} * counts[v];
+    }
+    const bool kept = used.size() <= limit;
+    std::vector<colour> chosen;
+    if (kept) {
+        for (const auto& u : used) chosen.push_back(u.mean);
+    } else {
+        // A second look at the pixels, for the flat ones: dithered or blended entries
+        // then weigh little, as in a colour scan. Every used colour is its own peak.
+        const std::uint32_t w = scan.width;
+        for (std::uint32_t y = 0; y < scan.height; ++y) {
+            const std::uint8_t* row = scan.row(y);
+            const std::uint8_t* up = y > 0 ? row - w : row;
+            for (std::uint32_t x = 0; x < w; ++x) {
+                const std::uint8_t left = row[x > 0 ? x - 1 : 0];
+                const std::uint8_t rgb[3] = {colour_of[row[x]].r, colour_of[row[x]].g, colour_of[row[x]].b};
+                const std::uint8_t rgb_left[3] = {colour_of[left].r, colour_of[left].g, colour_of[left].b};
+                const std::uint8_t rgb_up[3] = {colour_of[up[x]].r, colour_of[up[x]].g, colour_of[up[x]].b};
+                used[used_of[row[x]]].mass += near_colour(rgb, rgb_left) && near_colour(rgb, rgb_up);
+            }
+        }
+        for (auto& u : used) u.flat_percent = u.mass * 100 / u.count;
+        chosen = choose_inks(used, limit).inks;
+    }
+    const std::vector<palette_entry> entries = ordered_entries(chosen);
+
+    // Each value to its entry (its own colour when the colours are kept, since two
+    // colours may share an L*a*b* in hundredths); entries no value reaches are dropped.
+    std::array<std::size_t, 256> entry_of_value{};
+    std::vector<bool> reached(entries.size(), false);
+    for (std::size_t v = 0; v < 256; ++v) {
+        if (counts[v] == 0) continue;
+        if (kept) {
+            const auto same = [&](const palette_entry& e) { return e.c == colour_of[v]; };
+            entry_of_value[v] =
+                static_cast<std::size_t>(std::find_if(entries.begin(), entries.end(), same) - entries.begin());
+        } else {
+            entry_of_value[v] = nearest(entries, to_lab(colour_of[v]));
+        }
+        reached[entry_of_value[v]] = true;
+    }
+    std::vector<std::size_t> renumbered(entries.size());
+    scan.palette.clear();
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        renumbered[i] = scan.palette.size();
+        if (reached[i]) scan.palette.push_back(entries[i].c);
+    }
+    std::array<std::uint8_t, 256> table{};
+    for (std::size_t v = 0; v < 256; ++v) table[v] = static_cast<std::uint8_t>(renumbered[entry_of_value[v]]);
+    for (auto& p : scan.pixels) p = table[p];
+    scan.type = scan_image::kind::indexed;
+}
+
+// ---- three bytes a pixel: colour scans ----
+
+// Up to `limit` distinct colours and their entries: open addressing, 512 slots.
+struct small_colour_set {
+    static constexpr std::size_t slots = 512;
+    std::array<std::uint32_t, slots> keys{};  // colour key + 1, 0 for an empty slot
+    std::array<std::uint8_t, slots> entry{};
+    std::size_t size = 0;
+
+    std::size_t slot_of(std::uint32_t key) const {
+        std::size_t s = ((key * 2654435761U) >> 23) & (slots - 1);
+        while (keys[s] != 0 && keys[s] != key + 1) s = (s + 1) & (slots - 1);
+        return s;
+    }
+};
+
+std::uint32_t key_at(const std::uint8_t* p) {
+    return (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
+}
+
+// Gathers the distinct colours of the scan; false as soon as there are more than
+// `limit`, which for a noisy scan happens within a few pixels.
+bool gather_few_colours(const std::vector<std::uint8_t>& pixels, std::size_t limit, small_colour_set& set) {
+    std::uint32_t last = 0xFFFFFFFF;
+    for (std::size_t i = 0; i + 2 < pixels.size(); i += 3) {
+        const std::uint32_t key = key_at(&pixels[i]);
+        if (key == last) continue;
+        last = key;
+        const std::size_t s = set.slot_of(key);
+        if (set.keys[s] == 0) {
+            if (set.size == limit) return false;
+            set.keys[s] = key + 1;
+            ++set.size;
+        }
+    }
+    return true;
+}
+
+void reduce_few_colours(scan_image& scan, small_colour_set& set) {
+    std::vector<colour> colours;
+    for (const std::uint32_t k : set.keys) {
+        if (k == 0) continue;
+        colours.push_back(
+            {static_cast<std::uint8_t>((k - 1) >> 16), static_cast<std::uint8_t>((k - 1) >> 8), static_cast<std::uint8_t>(k - 1)});
+    }
+    const std::vector<palette_entry> entries = ordered_entries(colours);
+    scan.palette.clear();
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        set.entry[set.slot_of(key_of(entries[i].c))] = static_cast<std::uint8_t>(i);
+        scan.palette.push_back(entries[i].c);
+    }
+    std::uint8_t* p = scan.pixels.data();
+    const std::size_t n = scan.pixels.size() / 3;
+    std::uint32_t last = 0xFFFFFFFF;
+    std::uint8_t last_entry = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint32_t key = key_at(p + 3 * i);
+        if (key != last) {
+            last = key;
+            last_entry = set.entry[set.slot_of(key)];
+        }
+        p[i] = last_entry;  // byte i never overtakes the unread bytes at 3i and on
+    }
+}
+
+constexpr unsigned bin_shift = 3;   // 5 bits a channel: 32768 bins
+constexpr std::uint32_t sample_rows = 4;
+constexpr unsigned cell_shift = 2;  // 6 bits a channel for the mapping: 262144 cells
+constexpr unsigned cell_bits = 8 - cell_shift;
+
+std::size_t bin_of(const std::uint8_t* p) {
+    return ((std::size_t{p[0]} >> bin_shift) << 10) | ((std::size_t{p[1]} >> bin_shift) << 5) |
+           (std::size_t{p[2]} >> bin_shift);
+}
+
+std::size_t cell_of(const std::uint8_t* p) {
+    return ((std::size_t{p[0]} >> cell_shift) << (2 * cell_bits)) | ((std::size_t{p[1]} >> cell_shift) << cell_bits) |
+           (std::size_t{p[2]} >> cell_shift);
+}
+
+// The scan's colours at 5 bits a channel: each bin with its pixel count and, from
+// every sample_rows-th row (from the second on), its flat pixels and the sums of its
+// channels (for the exact mean colour). The flat test costs more than the count: a
+// quarter of the rows tells tints from blends as well as all of them do.
+std::vector<ink_candidate> colour_histogram(const scan_image& scan) {
+    struct bin {
+        std::uint64_t count, sampled, flat, r, g, b;
+    };
+    std::vector<bin> bins(32768, bin{0, 0, 0, 0, 0, 0});
+    const std::size_t stride = std::size_t{scan.width} * 3;
+    for (std::uint32_t y = 0; y < scan.height; ++y) {
+        const std::uint8_t* p = scan.row(y);
+        const std::uint8_t* end = p + stride;
+        if (y % sample_rows != 1) {
+            for (; p != end; p += 3) ++bins[bin_of(p)].count;
+            continue;
+        }
+        const std::uint8_t* up = p - stride;
+        int left[3] = {p[0], p[1], p[2]};
+        for (; p != end; p += 3, up += 3) {
+            const int r = p[0], g = p[1], b = p[2];
+            const unsigned flat = near_level(r, left[0]) & near_level(g, left[1]) & near_level(b, left[2]) &
+                                  near_level(r, up[0]) & near_level(g, up[1]) & near_level(b, up[2]);
+            bin& into = bins[bin_of(p)];
+            ++into.count;
+            ++into.sampled;
+            into.flat += flat;
+            into.r += p[0];
+            into.g += p[1];
+            into.b += p[2];
+            left[0] = r, left[1] = g, left[2] = b;
+        }
+    }
+    std::vector<ink_candidate> candidates;
+    std::vector<std::uint32_t> candidate_of(bins.size(), 0xFFFFFFFF);
+    for (std::size_t i = 0; i < bins.size(); ++i) {
+        if (bins[i].count == 0) continue;
+        ink_candidate c;
+        c.count = bins[i].count;
+        c.sampled = bins[i].sampled;
+        c.sum[0] = bins[i].r;
+        c.sum[1] = bins[i].g;
+        c.sum[2] = bins[i].b;
+        if (c.sampled == 0) {  // none on the sampled rows: its pixels count as the bin's centre
+            const auto centre = [&](std::size_t shift) { return (((i >> shift) & 31) << bin_shift) + (1U << (bin_shift - 1)); };
+            c.sampled = c.count;
+            c.sum[0] = centre(10) * c.count;
+            c.sum[1] = centre(5) * c.count;
+            c.sum[2] = centre(0) * c.count;
+        }
+        c.mean = mean_colour(c.sum, c.sampled);
+        c.lab = to_lab(c.mean);
+        candidate_of[i] = static_cast<std::uint32_t>(candidates.size());
+        candidates.push_back(c);
+    }
+    // A noisy tint spreads over a few bins: its weight is that of its peak and the 26
+    // bins around it.
+    for (std::size_t i = 0; i < bins.size(); ++i) {
+        if (candidate_of[i] == 0xFFFFFFFF) continue;
+        const int r = static_cast<int>(i >> 10), g = static_cast<int>((i >> 5) & 31), b = static_cast<int>(i & 31);
+        std::uint64_t flat = 0, sampled = 0, around = 0;
+        bool tint_peak = true, stroke_peak = true;
+        for (int dr = -1; dr <= 1; ++dr) {
+            for (int dg = -1; dg <= 1; ++dg) {
+                for (int db = -1; db <= 1; ++db) {
+                    const int rr = r + dr, gg = g + dg, bb = b + db;
+                    if (rr < 0 || gg < 0 || bb < 0 || rr > 31 || gg > 31 || bb > 31) continue;
+                    const auto n = static_cast<std::size_t>((rr << 10) | (gg << 5) | bb);
+                    flat += bins[n].flat;
+                    sampled += bins[n].sampled;
+                    around += bins[n].count;
+                    // Of two equal neighbours the first is the peak.
+                    tint_peak = tint_peak && (bins[n].flat < bins[i].flat || (bins[n].flat == bins[i].flat && n >= i));
+                    stroke_peak =
+                        stroke_peak && (bins[n].count < bins[i].count || (bins[n].count == bins[i].count && n >= i));
+                }
+            }
+        }
+        candidates[candidate_of[i]].mass = flat * sample_rows;
+        candidates[candidate_of[i]].flat_percent = sampled == 0 ? 0 : flat * 100 / sampled;
+        candidates[candidate_of[i]].tint_peak = tint_peak;
+        candidates[candidate_of[i]].stroke_peak = stroke_peak;
+        candidates[candidate_of[i]].around = around;
+    }
+    return candidates;
+}
+
+// The entry of each mapping cell (taken at its centre) and the entry a pixel there may
+// keep instead if its left neighbour has it, worked out on first use only. A cell is
+// its nearest entry, unless it is farther than ink_noise from it and nearer to a
+// blend of some entry with the strokes' entry (`stroke`, entries.size() for none):
+// then it goes to the strokes if their share reaches stroke_share, else to the other
+// entry (the edge of a tint).
+class mapping_table {
+public:
+    static constexpr std::uint16_t unknown = 0xFFFF;
+
+    mapping_table(const std::vector<palette_entry>& entries, std::size_t stroke, const std::vector<colour>& tints)
+        : entries_(entries), stroke_(stroke), towards_stroke_(entries.size()) {
+        const linear_colour dark = to_linear(entries[std::min(stroke, entries.size() - 1)].c);
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            tint_.push_back(std::find(tints.begin(), tints.end(), entries[i].c) != tints.end());
+            linear_.push_back(to_linear(entries[i].c));
+            for (std::size_t k = 0; k <= curve_steps && stroke < entries.size(); ++k) {
+                towards_stroke_[i][k] = to_lab(blend_at(linear_[i], dark, static_cast<std::int64_t>(k) * step));
+            }
+        }
+    }
+
+    std::uint16_t operator[](std::size_t cell) {
+        const std::uint16_t value = cells_[cell];
+        return value != unknown ? value : fill(cell);
+    }
+
+private:
+    static constexpr std::size_t curve_steps = 32;
+    static constexpr std::int64_t step = blend_scale / curve_steps;
+
+    std::uint16_t fill(std::size_t cell) {
+        const auto centre = [&](std::size_t shift) {
+            return static_cast<std::uint8_t>((((cell >> shift) & ((1U << cell_bits) - 1)) << cell_shift) |
+                                             (1U << (cell_shift - 1)));
+        };
+        const colour c{centre(2 * cell_bits), centre(cell_bits), centre(0)};
+        const lab_colour lab = to_lab(c);
+        std::size_t best = 0, second = no_entry;
+        std::int64_t best_d = distance_squared(entries_[0].lab, lab), second_d = 0;
+        for (std::size_t i = 1; i < entries_.size(); ++i) {
+            const std::int64_t d = distance_squared(entries_[i].lab, lab);
+            if (d < best_d) {
+                second = best, second_d = best_d;
+                best = i, best_d = d;
+            } else if (second == no_entry || d < second_d) {
+                second = i, second_d = d;
+            }
+        }
+        std::size_t keep = best;
+        if (second != no_entry && distance(entries_[second].lab, lab) - distance(entries_[best].lab, lab) <= keep_margin) {
+            keep = second;
+        }
+        if (stroke_ < entries_.size() && best != stroke_ && best_d > square(ink_noise)) {
+            const linear_colour linear = to_linear(c);
+            const std::size_t ink = best;
+            const std::int32_t ink_off = distance(entries_[best].lab, lab);
+            std::int32_t least = ink_off - blend_penalty;
+            for (std::size_t i = 0; i < entries_.size(); ++i) {
+                if (i == stroke_ || entries_[i].lab.l <= lab.l) continue;
+                const std::int64_t share = share_of(linear, linear_[i], linear_[stroke_]);
+                if (share == 0 || share == blend_scale) continue;
+                const auto k = static_cast<std::size_t>(share / step);
+                const std::int64_t f = share % step;
+                const lab_colour& p = towards_stroke_[i][k];
+                const lab_colour& q = towards_stroke_[i][std::min(k + 1, curve_steps)];
+                const auto along = [&](std::int32_t from, std::int32_t to) {
+                    return static_cast<std::int32_t>(from + (std::int64_t{to} - from) * f / step);
+                };
+                const lab_colour blend{along(p.l, q.l), along(p.a, q.a), along(p.b, q.b)};
+                const std::int32_t off = distance(lab, blend);
+                if (off >= least || passes_an_ink(blend, i)) continue;
+                least = off;
+                best = share >= stroke_share ? stroke_ : i;
+                // Inside a tint, a noisy pixel that happens to look like a blend keeps
+                // the tint of its left neighbour.
+                keep = ink_off - off <= blend_penalty + keep_margin ? ink : best;
+            }
+        }
+        // 256 entries can give 0xFFFF, taken for "not yet known": that cell is then
+        // worked out again each time, with the same result.
+        const auto value = static_cast<std::uint16_t>(best | (keep << 8));
+        cells_[cell] = value;
+        return value;
+    }
+
+    // True when the blend of entry `from` with the strokes' passes this near a tint (a
+    // grey tint on the way from paper to black, say): the pixels there are the tint's,
+    // however their noise lies along the blend.
+    bool passes_an_ink(const lab_colour& blend, std::size_t from) const {
+        for (std::size_t j = 0; j < entries_.size(); ++j) {
+            if (j != from && tint_[j] && distance_squared(entries_[j].lab, blend) < square(blend_clearance)) return true;
+        }
+        return false;
+    }
+
+    const std::vector<palette_entry>& entries_;
+    std::size_t stroke_;
+    std::vector<bool> tint_;
+    std::vector<linear_colour> linear_;
+    std::vector<std::array<lab_colour, curve_steps + 1>> towards_stroke_;
+    std::vector<std::uint16_t> cells_ = std::vector<std::uint16_t>(std::size_t{1} << (3 * cell_bits), unknown);
+};
+
+void reduce_many_colours(scan_image& scan, std::size_t limit) {
+    const chosen_inks inks = choose_inks(colour_histogram(scan), limit);
+    const std::vector<palette_entry> entries = ordered_entries(inks.inks);
+    std::size_t stroke = 0;  // entries.size() for none
+    while (stroke < entries.size() && !(inks.has_stroke && entries[stroke].c == inks.stroke)) ++stroke;
+    mapping_table table(entries, stroke, inks.tints);
+    std::array<bool, 256> reached{};
+    std::uint8_t* p = scan.pixels.data();
+    std::size_t out = 0;
+    for (std::uint32_t y = 0; y < scan.height; ++y) {
+        std::size_t previous = no_entry;
+        for (std::uint32_t x = 0; x < scan.width; ++x, ++out) {
+            const std::size_t cell = cell_of(p + 3 * out);
+            const std::uint16_t value = table[cell];
+            const std::size_t keep = value >> 8;
+            const std::size_t entry = keep == previous ? keep : (value & 0xFFU);
+            p[out] = static_cast<std::uint8_t>(entry);  // byte i never overtakes the unread bytes at 3i and on
+            reached[entry] = true;
+            previous = entry;
+        }
+    }
+    // An entry no pixel reached is dropped, and the indices after it move down.
+    std::array<std::uint8_t, 256> renumbered{};
+    scan.palette.clear();
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        renumbered[i] = static_cast<std::uint8_t>(scan.palette.size());
+        if (reached[i]) scan.palette.push_back(entries[i].c);
+    }
+    if (scan.palette.size() != entries.size()) {
+        for (std::size_t i = 0; i < out; ++i) p[i] = renumbered[p[i]];
+    }
+}
+
+}  // namespace
+
+void reduce_colours(scan_image& scan, std::size_t limit) {
+    limit = std::clamp<std::size_t>(limit, 1, 256);
+    if (scan.width == 0 || scan.height == 0) {
+        scan.palette.clear();
+        scan.pixels.clear();
+        scan.type = scan_image::kind::indexed;
+        return;
+    }
+    if (scan.type != scan_image::kind::colour) {
+        reduce_one_byte(scan, limit);
+        return;
+    }
+    small_colour_set few;
+    if (gather_few_colours(scan.pixels, limit, few)) {
+        reduce_few_colours(scan, few);
+    } else {
+        reduce_many_colours(scan, limit);
+    }
+    scan.pixels.resize(std::size_t{scan.width} * scan.height);
+    scan.type = scan_image::kind::indexed;
+}
+
+}  // namespace hdrmill

@@ -1,0 +1,91 @@
+#include "chart/cie_lab.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace hdrmill {
+namespace {
+
+// The sRGB transfer curve, 65536 for full scale, written out rather than computed with
+// pow() so that no libm can change a value. None lies within 0.001 of a rounding step.
+constexpr std::array<std::uint32_t, 256> linear_of_level = {
+    0,     20,    40,    60,    80,    99,    119,   139,   159,   179,   199,   219,   241,   264,   288,   313,
+    340,   367,   396,   427,   458,   491,   526,   562,   599,   637,   677,   718,   761,   805,   851,   898,
+    947,   997,   1048,  1101,  1156,  1212,  1270,  1330,  1391,  1453,  1517,  1583,  1651,  1720,  1791,  1863,
+    1937,  2013,  2090,  2170,  2250,  2333,  2418,  2504,  2592,  2681,  2773,  2866,  2961,  3058,  3157,  3258,
+    3360,  3464,  3570,  3678,  3788,  3900,  4014,  4129,  4247,  4366,  4488,  4611,  4736,  4864,  4993,  5124,
+    5257,  5392,  5530,  5669,  5810,  5953,  6099,  6246,  6395,  6547,  6701,  6856,  7014,  7174,  7336,  7500,
+    7666,  7834,  8004,  8177,  8352,  8529,  8708,  8889,  9072,  9258,  9446,  9636,  9828,  10022, 10219, 10418,
+    10619, 10822, 11028, 11236, 11446, 11658, 11873, 12090, 12309, 12531, 12754, 12981, 13209, 13440, 13673, 13909,
+    14147, 14387, 14629, 14874, 15122, 15372, 15624, 15878, 16135, 16394, 16656, 16920, 17187, 17456, 17727, 18001,
+    18278, 18556, 18838, 19121, 19408, 19696, 19988, 20281, 20578, 20876, 21178, 21481, 21788, 22096, 22408, 22722,
+    23038, 23357, 23679, 24003, 24329, 24659, 24991, 25325, 25662, 26002, 26344, 26689, 27036, 27387, 27739, 28095,
+    28453, 28813, 29177, 29543, 29911, 30283, 30657, 31033, 31413, 31795, 32180, 32567, 32957, 33350, 33746, 34144,
+    34545, 34949, 35355, 35765, 36177, 36591, 37009, 37429, 37852, 38278, 38707, 39138, 39572, 40009, 40449, 40892,
+    41337, 41786, 42237, 42691, 43147, 43607, 44069, 44534, 45003, 45474, 45947, 46424, 46904, 47386, 47871, 48360,
+    48851, 49345, 49842, 50342, 50844, 51350, 51859, 52370, 52884, 53402, 53922, 54445, 54972, 55501, 56033, 56568,
+    57106, 57647, 58191, 58738, 59288, 59841, 60397, 60956, 61518, 62083, 62651, 63222, 63796, 64373, 64953, 65536,
+};
+
+// Linear sRGB to X/Xn, Y/Yn, Z/Zn (D65), 16384 for 1. Each row sums to exactly 16384 so
+// that every grey has X/Xn = Y/Yn = Z/Zn, hence a* = b* = 0 with no rounding residue.
+constexpr std::int64_t to_xyz[3][3] = {
+    {7110, 6164, 3110},
+    {3484, 11717, 1183},
+    {291, 1793, 14300},
+};
+
+constexpr std::uint64_t one = 1U << 20;  // 1.0 in the scale of f(t)
+
+std::uint64_t cube_root_floor(std::uint64_t x) {
+    // The double is only a first guess; the integer steps make the result exact.
+    auto y = static_cast<std::uint64_t>(std::cbrt(static_cast<double>(x)));
+    while (y > 0 && y * y * y > x) --y;
+    while ((y + 1) * (y + 1) * (y + 1) <= x) ++y;
+    return y;
+}
+
+// CIE f(t) for t in units of 2^-30, result in units of 2^-20.
+std::int64_t cie_f(std::uint64_t t) {
+    // t > (6/29)^3, i.e. t / 2^30 > 216 / 24389.
+    if (t * 24389U > (std::uint64_t{216} << 30)) return static_cast<std::int64_t>(cube_root_floor(t << 30));
+    // t / (3 (6/29)^2) + 4/29 = t * 841 / 108 + 4/29.
+    const std::uint64_t scale = 108U << 10;
+    return static_cast<std::int64_t>((t * 841U + scale / 2) / scale + (4 * one + 14) / 29);
+}
+
+std::int32_t divide_rounded(std::int64_t n, std::int64_t d) {  // d > 0, halves away from zero
+    return static_cast<std::int32_t>(n >= 0 ? (n + d / 2) / d : -((-n + d / 2) / d));
+}
+
+}  // namespace
+
+linear_colour to_linear(colour c) {
+    return {linear_of_level[c.r], linear_of_level[c.g], linear_of_level[c.b]};
+}
+
+lab_colour to_lab(linear_colour c) {
+    const std::int64_t rgb[3] = {std::min<std::int64_t>(c.r, 65536), std::min<std::int64_t>(c.g, 65536),
+                                 std::min<std::int64_t>(c.b, 65536)};
+    std::int64_t f[3];
+    for (int i = 0; i < 3; ++i) {
+        const std::int64_t t = to_xyz[i][0] * rgb[0] + to_xyz[i][1] * rgb[1] + to_xyz[i][2] * rgb[2];
+        f[i] = cie_f(static_cast<std::uint64_t>(t));
+    }
+    const auto scale = static_cast<std::int64_t>(one);
+    return {divide_rounded(11600 * f[1], scale) - 1600, divide_rounded(50000 * (f[0] - f[1]), scale),
+            divide_rounded(20000 * (f[1] - f[2]), scale)};
+}
+
+lab_colour to_lab(colour c) { return to_lab(to_linear(c)); }
+
+std::int32_t distance(const lab_colour& x, const lab_colour& y) {
+    const std::int64_t d2 = distance_squared(x, y);
+    auto d = static_cast<std::int64_t>(std::sqrt(static_cast<double>(d2)));
+    while (d > 0 && d * d > d2) --d;
+    while ((d + 1) * (d + 1) <= d2) ++d;
+    return static_cast<std::int32_t>(d);
+}
+
+}  // namespace hdrmill
