@@ -6,16 +6,19 @@
 
 namespace hdrmill {
 
+std::string finding_line(std::string_view name, const finding& found) {
+    return std::string(name) + (found.severity == finding::level::error ? ": error: " : ": warning: ") + found.text;
+}
+
 void report_chart(console& out, std::string_view name, const chart_check& result, check_tally& tally) {
     ++tally.checked;
-    const std::string prefix = std::string(name) + ": ";
     if (result.findings.empty()) {
-        out.say(prefix + "ok: " + result.account);
+        out.say(std::string(name) + ": ok: " + result.account);
         ++tally.ok;
         return;
     }
     for (const auto& found : result.findings) {
-        out.say(prefix + (found.severity == finding::level::error ? "error: " : "warning: ") + found.text);
+        out.say(finding_line(name, found));
     }
     const bool has_error = std::any_of(result.findings.begin(), result.findings.end(),
                                        [](const finding& found) { return found.severity == finding::level::error; });

@@ -32,6 +32,9 @@ struct check_tally {
     std::uint64_t with_errors = 0;   // a chart with errors and warnings counts here
 };
 
+/// "NAME: error: TEXT" or "NAME: warning: TEXT".
+std::string finding_line(std::string_view name, const finding& found);
+
 /// Says one line per finding, "NAME: error: TEXT" or "NAME: warning: TEXT", or for a
 /// chart without findings "NAME: ok: " and the account, and counts the chart.
 void report_chart(console& out, std::string_view name, const chart_check& result, check_tally& tally);

@@ -1,6 +1,7 @@
 #include "driver/handle_chart.hpp"
 
 #include "calibration/chart_name.hpp"
+#include "chart/make_chart.hpp"
 #include "check/check_chart.hpp"
 #include "header/header_text.hpp"
 
@@ -36,6 +37,14 @@ void handle_chart(input_buffer& record, const command_line_info& info, console& 
     }
     if (info.mode == run_mode::check) {
         report_chart(out, chart_label(record), check_chart(record, render_header(record), info.tolerance), tally.checks);
+        return;
+    }
+    if (info.mode == run_mode::make) {
+        if (make_chart(record, {info.scan_folder, info.tolerance}, out) == chart_outcome::made) {
+            ++tally.charts_made;
+        } else {
+            tally.chart_failed = true;
+        }
         return;
     }
     if (write(record, info.naming, out) == header_outcome::written) {

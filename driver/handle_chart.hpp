@@ -17,6 +17,8 @@ struct run_tally {
     std::uint64_t converted = 0;    // headers written in full
     std::uint64_t listed = 0;       // list lines printed with -l
     bool header_failed = false;     // a header was refused, not created or not written
+    std::uint64_t charts_made = 0;  // charts made with -k
+    bool chart_failed = false;      // a chart selected with -k was not made
     check_tally checks;             // how the charts checked with -c came out
 };
 
@@ -29,8 +31,8 @@ std::string list_line(const input_buffer& record);
 using header_step = std::function<header_outcome(input_buffer&, const header_naming&, console&)>;
 
 /// One completed chart, done as the run's mode says: listed; or, when no -s name was
-/// given or the short name equals it exactly, checked or converted by `write`;
-/// otherwise passed over in silence.
+/// given or the short name equals it exactly, checked, made into a chart, or converted
+/// by `write`; otherwise passed over in silence.
 void handle_chart(input_buffer& record, const command_line_info& info, console& out, run_tally& tally,
                   const header_step& write = write_header);
 

@@ -18,6 +18,8 @@ int status_of(const command_line_info& info, const run_tally& tally, console& ou
     case run_mode::check:
         out.say(summary_line(tally.checks));
         return tally.checks.checked > 0 && tally.checks.with_errors == 0 ? 0 : 1;
+    case run_mode::make:
+        return tally.charts_made > 0 && !tally.chart_failed ? 0 : 1;
     case run_mode::convert:
         break;
     }
