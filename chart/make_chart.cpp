@@ -108,13 +108,16 @@ chart_outcome make_chart(input_buffer& record, const chart_options& options, con
     auto scan = read_scan(path);
     if (!scan) {
         out.say("Could not read image " + path);
+    } else if (!fits_the_scan(record, *scan, path, out)) {
         return chart_outcome::not_made;
     }
-    if (!fits_the_scan(record, *scan, path, out)) {
-        return chart_outcome::not_made;
-    }
+    // Checked even without its scan, so that one run tells everything that is wrong.
     const auto header = render_header(record);
-    if (!passes_the_check(record, header, options.tolerance, out)) {
+    const bool clean = passes_the_check(record, header, options.tolerance, out);
+    if (!scan) {
+        return chart_outcome::not_made;
+    }
+    if (!clean) {
         out.say("Not made " + name + ": the calibration has errors");
         return chart_outcome::not_made;
     }

@@ -25,8 +25,9 @@ enum class chart_outcome { made, not_made };
 ///    when it is missing or not a TIFF, PNG, JPEG, GIF or BMP that can be read;
 ///  - its size against WI and HE where they are given ("Image PATH is W x H pixels;
 ///    the calibration says WI x HE"); where they are not, the scan's size is written;
-///  - the check, as -c checks: its errors and warnings as -c prints them, and a chart
-///    with an error is not made ("Not made NAME: the calibration has errors");
+///  - the check, as -c checks, with or without the scan: its errors and warnings as -c
+///    prints them, and a chart with an error is not made ("Not made NAME: the
+///    calibration has errors");
 ///  - "Create " and the name, then the file, replaced whole or not at all as a header
 ///    is: "Could not create file ", or "Could not write file " when writing fails or
 ///    the chart would reach 2 GiB.
