@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Fuzzes the whole conversion for a bounded time, starting from the calibration files
-# of the examples and the end-to-end cases; fails on any finding.
+# of the examples and the end-to-end cases, or the chart encoder (hdrmill_fuzz_kap),
+# which makes its images from any bytes; fails on any finding.
 #   fuzz/run.sh [SECONDS] [FUZZER] [fresh]
 # default: 60 s, build/fuzz/fuzz/hdrmill_fuzz. Build the fuzzer first:
 #   cmake --preset fuzz && cmake --build --preset fuzz
