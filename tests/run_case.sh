@@ -3,17 +3,20 @@
 #   run_case.sh HDRMILL CASE_DIR
 # A case folder holds:
 #   cmd      the arguments, as shell words ($source_dir names the source tree); none if absent
-#   stdout   the exact bytes expected on standard output
+#   stdout   the exact bytes expected on standard output; $source_dir stands for the
+#            source tree wherever the output names it
 #   status   the expected exit status (0 if absent)
 #   in/      files copied into the working directory before the run
 #   out/     files the run must create there, byte for byte; no other file may appear
+#   sums     files the run must create there, too large to keep: their SHA-256 sums, as
+#            sha256sum writes them
 #   absent   paths (absolute, or relative to the working directory) that must not exist afterwards
 #   platforms  the platforms the case runs on (unix, windows), one a line; all if absent
 # HDRMILL_EMULATOR, when set, runs the binary (wine for hdrmill.exe). HDRMILL_CRLF_STDOUT=1
 # expects standard output in Windows text mode: every LF of the expected output as CR LF.
 set -u
 bin=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
-case_dir=$2
+case_dir=$(cd "$2" && pwd)
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d)
 trap 'chmod -R u+rwx "$work"; rm -rf "$work"' EXIT
@@ -33,7 +36,16 @@ emulator=()
 (cd "$work/run" && exec "${emulator[@]}" "$bin" "${args[@]}") > "$work/stdout" < /dev/null
 status=$?
 
+# Paths into the source tree differ from machine to machine: the output names them so.
+LC_ALL=C awk -v dir="$source_dir" '{ while ((i = index($0, dir)) > 0) $0 = substr($0, 1, i - 1) "$source_dir" substr($0, i + length(dir)); print }' \
+    "$work/stdout" > "$work/stdout.named" && mv "$work/stdout.named" "$work/stdout"
 failed=0
+if [ -f "$case_dir/sums" ]; then
+    (cd "$work/run" && sha256sum --quiet -c "$case_dir/sums") || failed=1
+    while read -r _ name; do
+        [ -f "$work/run/$name" ] && cp "$work/run/$name" "$work/expected/$name"
+    done < "$case_dir/sums"
+fi
 expected_status=0
 [ -f "$case_dir/status" ] && expected_status=$(cat "$case_dir/status")
 if [ "$status" != "$expected_status" ]; then

@@ -3,7 +3,8 @@
 calibration means them. Makes the charts of each calibration given with `hdrmill -k`,
 then reads every chart made with the tests' own reader (by OpenCPN's rules) and with
 GDAL: the raster size, one GCP per REF record at its pixel and position, the
-projection, the cutline, the colour table equal to RGB/, the night palette under
+projection and its central meridian, the cutline (the PLY records), the colour table
+equal to RGB/, the night palette under
 BSB_PALETTE=NGT, and, where the scan has 127 colours or fewer, every pixel.
 
     charts_test.py HDRMILL KAP_DUMP CHARTCAL.DIR...
@@ -93,6 +94,20 @@ def check_chart(name, kap_path, scan_path):
     for gcp, place, (x, y, latitude, longitude) in zip(gcps, places, references):
         check(gcp["pixel"] == x and gcp["line"] == y and abs(place[1] - latitude) < 1e-6 and
               abs((place[0] - longitude + 180) % 360 - 180) < 1e-6, f"{name}: GCP {gcp} for REF {x},{y}")
+    wkt = info.get("gcps", {}).get("coordinateSystem", {}).get("wkt", "")
+    knp = next(r for r in records if r.startswith("KNP/"))
+    if ",PR=MERCATOR," in knp:
+        check('METHOD["Mercator' in wkt, f"{name}: not Mercator: {wkt[:200]}")
+    elif ",PR=TRANSVERSE MERCATOR," in knp:
+        meridian = knp.split(",PP=")[1].split(",")[0]
+        check('METHOD["Transverse Mercator"' in wkt and f'"Longitude of natural origin",{meridian},' in wkt,
+              f"{name}: not transverse Mercator about {meridian}: {wkt[:300]}")
+    border = [[float(v) for v in r[4:].split(",")[1:]] for r in records if r.startswith("PLY/")]
+    cutline = info.get("metadata", {}).get("", {}).get("BSB_CUTLINE", "")
+    corners = [[float(v) for v in pair.split()] for pair in cutline[len("POLYGON (("):-2].split(",") if pair]
+    check(len(corners) == len(border) and all(abs(c[0] - lon) < 1e-6 and abs(c[1] - lat) < 1e-6
+                                              for c, (lat, lon) in zip(corners, border)),
+          f"{name}: cutline {cutline!r} for PLY {border}")
     table = [entry[:3] for entry in info["bands"][0]["colorTable"]["entries"]]
     check(table == palette(records, "RGB/"), f"{name}: GDAL's colour table is not RGB/")
     night = json.loads(run("gdalinfo", "-json", "--config", "BSB_PALETTE", "NGT", kap_path))
