@@ -1,22 +1,23 @@
 #!/usr/bin/python3
 # Runs with Debian's interpreter /usr/bin/python3: it has numpy and GDAL's osgeo
 # bindings (the python3 first on PATH may have neither).
-"""Side-by-side quality of the chart colour reduction on synthetic chart scans.
+"""Side-by-side quality of the charts hdrmill makes from synthetic chart scans.
 
 For each scan made by chart_scan.py (its clean printed picture is the reference) it
-reduces the scan to at most 127 colours three ways:
-  ours     - reduce_colours, through build/palette_harness (raw files in and out);
-  pngquant - `pngquant --nofs 127` (no dithering) on the scan's PNG;
-  gdal     - `rgb2pct.py -n 127` (median cut, GDAL's dithering) on the scan's TIFF;
-and prints for each:
-  colours  - palette entries used;
-  dE       - mean CIE76 delta E of the reduced picture against the clean one;
-  black L* - mean L* of the reduced picture over the clean picture's black ink;
-  bytes    - the KAP raster: row numbers, runs and 0x00 row ends at the smallest
-             depth d with 2^d > colours (no header, padding or index);
-  seconds  - wall time of the run (ours: also the reduction alone, from the harness).
+makes a chart three ways, each with `hdrmill -k` and a calibration with a point in
+each corner:
+  ours     - from the scan itself (LZW TIFF): hdrmill's own palette;
+  pngquant - from `pngquant --nofs 127` (no dithering) of the scan's PNG;
+  gdal     - from `rgb2pct.py -n 127` (GDAL's median cut) of the scan's TIFF;
+(hdrmill keeps the 127 colours of the anchors exactly) and reads each chart back with
+the tests' reader, kap_dump. It prints for each:
+  colours  - palette entries of the chart;
+  dE       - mean CIE76 delta E of the chart's pixels against the clean picture;
+  black L* - mean L* of the chart's pixels over the clean picture's black ink;
+  bytes    - the chart file's size;
+  seconds  - wall time (ours: hdrmill -k from the scan, decoding included; anchors: the tool).
 
-    bench/palette_quality.py --harness build/palette_harness --work /tmp/palette_bench
+    bench/palette_quality.py --hdrmill build/release/hdrmill --kap-dump build/release/tests/kap_dump
 """
 
 import argparse
@@ -64,54 +65,41 @@ def to_lab(rgb):
     return np.stack([116 * f[..., 1] - 16, 500 * (f[..., 0] - f[..., 1]), 200 * (f[..., 1] - f[..., 2])], -1)
 
 
-def kap_raster_bytes(indices, colours):
-    """Bytes of the KAP rows: row number, runs, 0x00, at the smallest depth d with
-    2^d > colours (palette index 0 is never used)."""
-    h, w = indices.shape
-    depth = 1
-    while (1 << depth) <= colours:
-        depth += 1
-    rows = np.arange(1, h + 1)
-    row_number = np.ones(h, dtype=np.int64)
-    for k in range(1, 5):
-        row_number += rows >= (1 << (7 * k))
-    starts = np.ones((h, w), dtype=bool)
-    starts[:, 1:] = indices[:, 1:] != indices[:, :-1]
-    flat = np.flatnonzero(starts.ravel())
-    ends = np.append(flat[1:], h * w)
-    row_end = (flat // w + 1) * w
-    counts = np.minimum(ends, row_end) - flat - 1  # a run covers count + 1 pixels
-    run_bytes = np.ones(len(counts), dtype=np.int64)
-    for k in range(0, 6):
-        run_bytes += counts >= (1 << (7 - depth + 7 * k))
-    return int(row_number.sum() + run_bytes.sum() + h)
+def measure(chart_ppm, clean_lab, black):
+    ds = gdal.Open(chart_ppm)
+    lab = to_lab(np.dstack([ds.GetRasterBand(i + 1).ReadAsArray() for i in range(3)]).astype(np.uint8))
+    return dict(de=float(np.sqrt(((lab - clean_lab) ** 2).sum(-1)).mean()), black_l=float(lab[..., 0][black].mean()))
 
 
-def measure(reduced_rgb, indices, clean_lab, black):
-    lab = to_lab(reduced_rgb)
-    delta_e = float(np.sqrt(((lab - clean_lab) ** 2).sum(-1)).mean())
-    black_l = float(lab[..., 0][black].mean())
-    colours = len(np.unique(indices))
-    # Renumber the used entries 0..colours-1: unused ones would not be written.
-    return dict(colours=colours, de=delta_e, black_l=black_l,
-                bytes=kap_raster_bytes(np.unique(indices, return_inverse=True)[1].reshape(indices.shape), colours))
+def make_chart(hdrmill, kap_dump, image, width, height, work):
+    """The chart hdrmill makes of `image`: (seconds, colours, bytes, its pixels as PPM)."""
+    folder, name = os.path.split(image)
+    with open(os.path.join(folder, "CHARTCAL.DIR"), "w", newline="\r\n") as f:
+        f.write(f"[{name}]\nFN=bench.KAP\nSC=25000\nPR=1\nC1=0,0,48.5,-4.5\nC2={width},0,48.5,-4.4\n"
+                f"C3={width},{height},48.4,-4.4\nC4=0,{height},48.4,-4.5\nB1=48.5,-4.5\nB2=48.5,-4.4\n"
+                f"B3=48.4,-4.4\nB4=48.4,-4.5\n")
+    seconds, _ = run([hdrmill, "-k", os.path.join(folder, "CHARTCAL.DIR")], cwd=work)
+    chart, ppm = os.path.join(work, "bench.KAP"), os.path.join(work, "bench.ppm")
+    summary = subprocess.run([kap_dump, chart, ppm, "DAY"], check=True, capture_output=True, text=True).stdout
+    return seconds, int(summary.split(", ")[1].split()[0]), os.path.getsize(chart), ppm
 
 
-def run(command):
+def run(command, cwd=None):
     start = time.perf_counter()
-    result = subprocess.run(command, check=True, capture_output=True, text=True)
+    result = subprocess.run(command, check=True, capture_output=True, text=True, cwd=cwd)
     return time.perf_counter() - start, result.stdout
 
 
 def main(argv):
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("--harness", required=True, help="the palette_harness program")
-    parser.add_argument("--work", default="/tmp/palette_bench", help="folder for scans and results")
+    parser.add_argument("--hdrmill", required=True)
+    parser.add_argument("--kap-dump", required=True, help="the tests' chart reader")
+    parser.add_argument("--work", default="/tmp/palette_bench", help="folder for scans and charts")
     parser.add_argument("--size", default="2000x2000")
-    parser.add_argument("--only-ours", action="store_true", help="skip the anchors (for tuning)")
     args = parser.parse_args(argv)
     width, height = (int(v) for v in args.size.split("x"))
     os.makedirs(args.work, exist_ok=True)
+    hdrmill, kap_dump = os.path.abspath(args.hdrmill), os.path.abspath(args.kap_dump)
 
     print(f"{'scan':<14} {'method':<9} {'colours':>7} {'dE':>6} {'black L*':>8} {'bytes':>9} {'x pngq':>6} "
           f"{'x gdal':>6} {'seconds':>8}")
@@ -120,51 +108,33 @@ def main(argv):
         if not os.path.exists(prefix + "_scan.tif"):
             chart_scan.make(width, height, kind, seed, prefix)
         clean = read_rgb(prefix + "_clean.png")
-        scan = read_rgb(prefix + "_scan.png")
         clean_lab = to_lab(clean)
         black = np.all(clean == chart_scan.INK_RGB[chart_scan.BLACK], axis=-1)
+        images = {"ours": (prefix + "_scan.tif", None)}
+        seconds, _ = run(["pngquant", "--nofs", "--force", "--output", prefix + "_pngquant.png", "127",
+                          prefix + "_scan.png"])
+        images["pngquant"] = (prefix + "_pngquant.png", seconds)
+        if os.path.exists(prefix + "_gdal.tif"):
+            os.remove(prefix + "_gdal.tif")
+        seconds, _ = run(["rgb2pct.py", "-n", "127", prefix + "_scan.tif", prefix + "_gdal.tif"])
+        images["gdal"] = (prefix + "_gdal.tif", seconds)
         results = {}
-
-        raw = prefix + "_scan.rgb"
-        scan.tofile(raw)
-        seconds, out = run([args.harness, raw, str(width), str(height), "127", prefix + "_ours.idx",
-                            prefix + "_ours.pal"])
-        indices = np.fromfile(prefix + "_ours.idx", dtype=np.uint8).reshape(height, width)
-        palette = np.fromfile(prefix + "_ours.pal", dtype=np.uint8).reshape(-1, 3)
-        results["ours"] = measure(palette[indices], indices, clean_lab, black)
-        reduction = float(out.split(",")[1].split()[0])
-        results["ours"]["seconds"] = f"{seconds:.2f} ({reduction:.3f})"
-        os.remove(raw)
-
-        if not args.only_ours:
-            out_png = prefix + "_pngquant.png"
-            seconds, _ = run(["pngquant", "--nofs", "--force", "--output", out_png, "127", prefix + "_scan.png"])
-            indices, palette = read_indexed(out_png)
-            results["pngquant"] = measure(palette[indices], indices, clean_lab, black)
-            results["pngquant"]["seconds"] = f"{seconds:.2f}"
-
-            out_tif = prefix + "_gdal.tif"
-            if os.path.exists(out_tif):
-                os.remove(out_tif)
-            seconds, _ = run(["rgb2pct.py", "-n", "127", prefix + "_scan.tif", out_tif])
-            indices, palette = read_indexed(out_tif)
-            results["gdal"] = measure(palette[indices], indices, clean_lab, black)
-            results["gdal"]["seconds"] = f"{seconds:.2f}"
-
+        for method, (image, tool_seconds) in images.items():
+            seconds, colours, size, ppm = make_chart(hdrmill, kap_dump, image, width, height, args.work)
+            results[method] = dict(measure(ppm, clean_lab, black), colours=colours, bytes=size,
+                                   seconds=tool_seconds if tool_seconds is not None else seconds)
         for method, r in results.items():
-            pngq = r["bytes"] / results["pngquant"]["bytes"] if "pngquant" in results else float("nan")
-            gd = r["bytes"] / results["gdal"]["bytes"] if "gdal" in results else float("nan")
             print(f"{kind + str(seed):<14} {method:<9} {r['colours']:>7} {r['de']:>6.2f} {r['black_l']:>8.1f} "
-                  f"{r['bytes']:>9} {pngq:>6.2f} {gd:>6.2f} {r['seconds']:>8}", flush=True)
-        if not args.only_ours:
-            ours, anchors = results["ours"], [results["pngquant"], results["gdal"]]
-            met = [ours["de"] <= min(a["de"] for a in anchors),
-                   ours["black_l"] <= min(a["black_l"] for a in anchors) + 2,
-                   ours["bytes"] <= 0.4 * results["pngquant"]["bytes"],
-                   ours["bytes"] <= 0.85 * results["gdal"]["bytes"]]
-            names = ["dE <= better anchor", "black L* <= darker anchor + 2", "bytes <= 0.4 pngquant",
-                     "bytes <= 0.85 gdal"]
-            print(f"{'':<14} goals: " + ", ".join(f"{n} {'met' if m else 'MISSED'}" for n, m in zip(names, met)))
+                  f"{r['bytes']:>9} {r['bytes'] / results['pngquant']['bytes']:>6.2f} "
+                  f"{r['bytes'] / results['gdal']['bytes']:>6.2f} {r['seconds']:>8.2f}", flush=True)
+        ours, anchors = results["ours"], [results["pngquant"], results["gdal"]]
+        met = [ours["de"] <= min(a["de"] for a in anchors),
+               ours["black_l"] <= min(a["black_l"] for a in anchors) + 2,
+               ours["bytes"] <= 0.4 * results["pngquant"]["bytes"],
+               ours["bytes"] <= 0.85 * results["gdal"]["bytes"]]
+        names = ["dE <= better anchor", "black L* <= darker anchor + 2", "bytes <= 0.4 pngquant",
+                 "bytes <= 0.85 gdal"]
+        print(f"{'':<14} goals: " + ", ".join(f"{n} {'met' if m else 'MISSED'}" for n, m in zip(names, met)))
 
 
 if __name__ == "__main__":
