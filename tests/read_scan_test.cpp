@@ -4,12 +4,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "chart/scan_image.hpp"
+#include "test_support.hpp"
 
 namespace hdrmill {
 namespace {
@@ -163,47 +163,28 @@ TEST(ReadScan, TakesEveryNameAsAPlainFile) {
 }
 
 /// A fresh folder holding copies of all the test scans, removed with whatever is in it.
-class scan_copies {
-public:
-    scan_copies() {
-        std::random_device seed;
-        folder_ = std::filesystem::temp_directory_path() / ("hdrmill-scan-test-" + std::to_string(seed()));
-        std::filesystem::create_directories(folder_);
-        for (const auto& entry : std::filesystem::directory_iterator(scans)) {
-            std::filesystem::copy_file(entry.path(), folder_ / entry.path().filename());
-        }
-    }
-    ~scan_copies() {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
-    scan_copies(const scan_copies&) = delete;
-    scan_copies& operator=(const scan_copies&) = delete;
-
-    std::string path(const std::string& name) const { return (folder_ / name).string(); }
+struct scan_copies : testing::temp_dir {
+    scan_copies() { std::filesystem::copy(scans, path("")); }
     std::set<std::string> names() const {
         std::set<std::string> found;
-        for (const auto& entry : std::filesystem::directory_iterator(folder_)) {
+        for (const auto& entry : std::filesystem::directory_iterator(path(""))) {
             found.insert(entry.path().filename().string());
         }
         return found;
     }
-
-private:
-    std::filesystem::path folder_;
 };
 
 TEST(ReadScan, WritesNothingAnywhere) {
     const scan_copies copies;
     const auto before = copies.names();
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
     for (const auto& name : before) {
         static_cast<void>(read_scan(copies.path(name)));
     }
     static_cast<void>(read_scan(copies.path("missing.tif")));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(copies.names(), before);
 }
 
