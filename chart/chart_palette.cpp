@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "chart/cie_lab.hpp"
@@ -56,8 +57,6 @@ constexpr std::int64_t ink_noise = 400;
 constexpr std::int32_t blend_penalty = 300;
 constexpr std::int64_t blend_clearance = 1000;
 
-constexpr std::size_t no_entry = 0xFFFF;
-
 // One colour of the scan (a histogram bin, or a palette entry) as the makings of an ink.
 struct ink_candidate {
     colour mean;
@@ -106,14 +105,32 @@ colour mean_colour(const std::uint64_t sum[3], std::uint64_t count) {
 
 std::int64_t square(std::int64_t x) { return x * x; }
 
-std::size_t nearest(const std::vector<palette_entry>& entries, const lab_colour& lab) {
-    std::size_t best = 0;
-    std::int64_t best_d = distance_squared(entries[0].lab, lab);
-    for (std::size_t i = 1; i < entries.size(); ++i) {
-        const std::int64_t d = distance_squared(entries[i].lab, lab);
-        if (d < best_d) best = i, best_d = d;
-    }
-    return best;
+// The nearest of `entries` (1 to 256 of them) to `lab` and the next nearest, each the
+// first of equals, with their distances squared; `second` is entries.size() when there
+// is one entry. They are the least two of (distance squared, index), found without a
+// branch on the distances: no predictor could guess them, and this runs twice for
+// every colour of a scan.
+struct nearest_two {
+    std::size_t first = 0, second = 0;
+    std::int64_t first_d = 0, second_d = 0;
+};
+
+nearest_two nearest_of(const std::vector<palette_entry>& entries, const lab_colour& lab) {
+    // Even and odd entries apart, then merged: two chains of comparisons, not one.
+    constexpr std::int64_t none = std::numeric_limits<std::int64_t>::max();
+    std::int64_t even[2] = {none, none}, odd[2] = {none, none};
+    const auto add = [&](std::int64_t (&least)[2], std::size_t i) {
+        const std::int64_t key = distance_squared(entries[i].lab, lab) << 8 | static_cast<std::int64_t>(i);
+        least[1] = std::min(least[1], std::max(least[0], key));
+        least[0] = std::min(least[0], key);
+    };
+    std::size_t i = 0;
+    for (; i + 1 < entries.size(); i += 2) add(even, i), add(odd, i + 1);
+    if (i < entries.size()) add(even, i);
+    const std::int64_t first = std::min(even[0], odd[0]);
+    const std::int64_t next = std::min(std::max(even[0], odd[0]), std::min(even[1], odd[1]));
+    const std::size_t second = entries.size() > 1 ? static_cast<std::size_t>(next & 0xFF) : entries.size();
+    return {static_cast<std::size_t>(first & 0xFF), second, first >> 8, next >> 8};
 }
 
 // The mean colour of the darkest 1/dark_divisor of the pixels: what the strokes look
@@ -121,19 +138,27 @@ std::size_t nearest(const std::vector<palette_entry>& entries, const lab_colour&
 colour stroke_colour(const std::vector<ink_candidate>& candidates, std::uint64_t total) {
     std::vector<std::size_t> by_lightness(candidates.size());
     for (std::size_t i = 0; i < candidates.size(); ++i) by_lightness[i] = i;
-    std::sort(by_lightness.begin(), by_lightness.end(), [&](std::size_t x, std::size_t y) {
+    const auto darker = [&](std::size_t x, std::size_t y) {
         if (candidates[x].lab.l != candidates[y].lab.l) return candidates[x].lab.l < candidates[y].lab.l;
         return key_of(candidates[x].mean) < key_of(candidates[y].mean);
-    });
+    };
     std::uint64_t sum[3] = {0, 0, 0};
     std::uint64_t count = 0;
     const std::uint64_t share = std::max<std::uint64_t>(1, total / dark_divisor);
     std::uint64_t sampled = 0;
-    for (std::size_t i : by_lightness) {
-        if (count >= share) break;
-        for (std::size_t k = 0; k < 3; ++k) sum[k] += candidates[i].sum[k];
-        count += candidates[i].count;
-        sampled += candidates[i].sampled;
+    // A few of the darkest colours make the share, as a rule: only as many are put in
+    // order as are needed (a total order: the same ones whatever the sort).
+    std::size_t sorted = 0;
+    for (std::size_t i = 0; i < by_lightness.size() && count < share; ++i) {
+        if (i == sorted) {
+            sorted = std::min(by_lightness.size(), std::max<std::size_t>(16, 4 * sorted));
+            std::partial_sort(by_lightness.begin() + static_cast<std::ptrdiff_t>(i),
+                              by_lightness.begin() + static_cast<std::ptrdiff_t>(sorted), by_lightness.end(), darker);
+        }
+        const ink_candidate& c = candidates[by_lightness[i]];
+        for (std::size_t k = 0; k < 3; ++k) sum[k] += c.sum[k];
+        count += c.count;
+        sampled += c.sampled;
     }
     return mean_colour(sum, sampled);
 }
@@ -209,6 +234,13 @@ chosen_inks choose_inks(const std::vector<ink_candidate>& candidates, std::size_
     std::sort(thin.begin(), thin.end(), heavier([](const ink_candidate& c) { return c.around; }));
 
     std::vector<palette_entry> inks;
+    std::vector<std::vector<std::int32_t>> apart;  // apart[y][x]: distance of inks x < y
+    std::vector<std::int32_t> off;                 // of the colour considered, from each ink
+    const auto take = [&](const palette_entry& c) {
+        apart.emplace_back();
+        for (const palette_entry& ink : inks) apart.back().push_back(distance(ink.lab, c.lab));
+        inks.push_back(c);
+    };
     std::size_t first_thin = 0;
     const auto consider = [&](const palette_entry& c, bool tint, std::size_t room) {
         if (inks.size() >= room) return;
@@ -217,18 +249,19 @@ chosen_inks choose_inks(const std::vector<ink_candidate>& candidates, std::size_
             const std::int64_t separation = tint || i < first_thin ? ink_separation : thin_separation;
             taken = taken || distance_squared(inks[i].lab, c.lab) < square(separation);
         }
+        if (!taken && !tint) {
+            off.clear();
+            for (const palette_entry& ink : inks) off.push_back(distance(c.lab, ink.lab));
+        }
         for (std::size_t x = 0; x < inks.size() && !taken && !tint; ++x) {
             for (std::size_t y = x + 1; y < inks.size() && !taken; ++y) {
                 // A blend in linear light bends off the straight way in L*a*b* by an
                 // eighth of its length at most: far off that way, no need to look closer.
-                if (distance(c.lab, inks[x].lab) + distance(c.lab, inks[y].lab) >
-                    distance(inks[x].lab, inks[y].lab) + 4 * blend_off) {
-                    continue;
-                }
+                if (off[x] + off[y] > apart[y][x] + 4 * blend_off) continue;
                 taken = is_blend(c, inks[x], inks[y]);
             }
         }
-        if (!taken) inks.push_back(c);
+        if (!taken) take(c);
     };
     // The strokes have the first claim on a place, a single entry excepted.
     const std::size_t room_for_tints = limit == 1 ? 1 : limit - 1;
@@ -245,7 +278,7 @@ chosen_inks choose_inks(const std::vector<ink_candidate>& candidates, std::size_
         }
     }
     const std::size_t tint_count = inks.size();
-    if (stroke == inks.size() && (limit > 1 || inks.empty())) inks.push_back(dark);
+    if (stroke == inks.size() && (limit > 1 || inks.empty())) take(dark);
     first_thin = inks.size();
     for (std::size_t i : thin) consider({candidates[i].mean, candidates[i].lab}, false, limit);
 
@@ -253,8 +286,9 @@ chosen_inks choose_inks(const std::vector<ink_candidate>& candidates, std::size_
     // entry keeps its colour: it is what the darkest strokes look like.
     std::vector<std::array<std::uint64_t, 4>> core(inks.size());
     for (const auto& c : candidates) {
-        const std::size_t i = nearest(inks, c.lab);
-        if (distance_squared(inks[i].lab, c.lab) >= square(core_radius)) continue;
+        const nearest_two near = nearest_of(inks, c.lab);
+        if (near.first_d >= square(core_radius)) continue;
+        const std::size_t i = near.first;
         for (std::size_t k = 0; k < 3; ++k) core[i][k] += c.sum[k];
         core[i][3] += c.sampled;
     }
@@ -271,6 +305,13 @@ chosen_inks choose_inks(const std::vector<ink_candidate>& candidates, std::size_
 
 // Branch-free: the flat test runs on every pixel of the sampled rows.
 unsigned near_level(int x, int y) { return static_cast<unsigned>(x - y + flat_step) <= 2U * flat_step ? 1U : 0U; }
+
+// 1 when two levels are at most flat_step apart, in bytes alone, so that the compiler
+// can test a row many bytes at a time.
+std::uint8_t near_byte(std::uint8_t x, std::uint8_t y) {
+    const auto apart = static_cast<std::uint8_t>(x > y ? x - y : y - x);
+    return static_cast<std::uint8_t>(apart <= flat_step ? 1 : 0);
+}
 
 bool near_colour(const std::uint8_t* p, const std::uint8_t* q) {
     return (near_level(p[0], q[0]) & near_level(p[1], q[1]) & near_level(p[2], q[2])) != 0;
@@ -410,7 +451,7 @@ void reduce_one_byte(scan_image& scan, std::size_t limit) {
             entry_of_value[v] =
                 static_cast<std::size_t>(std::find_if(entries.begin(), entries.end(), same) - entries.begin());
         } else {
-            entry_of_value[v] = nearest(entries, to_lab(colour_of[v]));
+            entry_of_value[v] = nearest_of(entries, to_lab(colour_of[v])).first;
         }
         reached[entry_of_value[v]] = true;
     }
@@ -491,64 +532,113 @@ void reduce_few_colours(scan_image& scan, small_colour_set& set) {
     }
 }
 
-constexpr unsigned bin_shift = 3;   // 5 bits a channel: 32768 bins
+constexpr unsigned bin_shift = 3;  // 5 bits a channel: 32768 bins
+constexpr std::size_t bin_count = 32768;
 constexpr std::uint32_t sample_rows = 4;
-constexpr unsigned cell_shift = 2;  // 6 bits a channel for the mapping: 262144 cells
-constexpr unsigned cell_bits = 8 - cell_shift;
 
-std::size_t bin_of(const std::uint8_t* p) {
-    return ((std::size_t{p[0]} >> bin_shift) << 10) | ((std::size_t{p[1]} >> bin_shift) << 5) |
-           (std::size_t{p[2]} >> bin_shift);
-}
+// A pixel's bin as the sum of one table entry a channel: fewer steps than shifting and
+// masking each channel, on the two passes over the pixels.
+struct bin_keys {
+    std::array<std::uint32_t, 256> r{}, g{}, b{};
 
-std::size_t cell_of(const std::uint8_t* p) {
-    return ((std::size_t{p[0]} >> cell_shift) << (2 * cell_bits)) | ((std::size_t{p[1]} >> cell_shift) << cell_bits) |
-           (std::size_t{p[2]} >> cell_shift);
-}
+    constexpr bin_keys() {
+        for (std::uint32_t v = 0; v < 256; ++v) {
+            r[v] = (v >> bin_shift) << 10;
+            g[v] = (v >> bin_shift) << 5;
+            b[v] = v >> bin_shift;
+        }
+    }
+};
+constexpr bin_keys bin_key;
+
+std::size_t bin_of(const std::uint8_t* p) { return bin_key.r[p[0]] + bin_key.g[p[1]] + bin_key.b[p[2]]; }
+
+// The colours of a scan, one candidate for each bin its pixels fall in, in bin order.
+struct scan_colours {
+    std::vector<ink_candidate> candidates;
+    std::vector<std::uint16_t> bins;  // the bin of each candidate
+};
 
 // The scan's colours at 5 bits a channel: each bin with its pixel count and, from
 // every sample_rows-th row (from the second on), its flat pixels and the sums of its
 // channels (for the exact mean colour). The flat test costs more than the count: a
 // quarter of the rows tells tints from blends as well as all of them do.
-std::vector<ink_candidate> colour_histogram(const scan_image& scan) {
-    struct bin {
+//
+// A chart's scan fills a few thousand of the 32768 bins, a small scan's about as many
+// as a large one's: what the scan's size does not pay for is kept small. Counts are 32
+// bits, added up into the candidates every 2^32 - 1 pixels at most; the sampled rows'
+// sums go to a packed list of the bins they meet.
+scan_colours colour_histogram(const scan_image& scan) {
+    struct sampled_bin {
         std::uint64_t count, sampled, flat, r, g, b;
     };
-    std::vector<bin> bins(32768, bin{0, 0, 0, 0, 0, 0});
+    constexpr std::uint16_t none = 0xFFFF;
+    std::vector<std::uint16_t> slot(bin_count, none);  // of the bin in `sampled`
+    std::vector<sampled_bin> sampled;
+    sampled.reserve(4096);
+    const auto slot_of = [&](std::size_t bin) {
+        if (slot[bin] == none) {
+            slot[bin] = static_cast<std::uint16_t>(sampled.size());
+            sampled.push_back({0, 0, 0, 0, 0, 0});
+        }
+        return slot[bin];
+    };
+    std::vector<std::uint32_t> counts(bin_count, 0);
+    std::vector<std::uint8_t> near(std::size_t{scan.width} * 3);
+    const std::uint32_t band_rows = std::max<std::uint32_t>(1, 0xFFFFFFFFU / scan.width);
     const std::size_t stride = std::size_t{scan.width} * 3;
     for (std::uint32_t y = 0; y < scan.height; ++y) {
         const std::uint8_t* p = scan.row(y);
         const std::uint8_t* end = p + stride;
         if (y % sample_rows != 1) {
-            for (; p != end; p += 3) ++bins[bin_of(p)].count;
-            continue;
+            for (; p != end; p += 3) ++counts[bin_of(p)];
+        } else {
+            // A pixel is flat when each channel is near that of its left neighbour (the
+            // first pixel's is itself) and of the one above: tested a byte at a time
+            // first, which the compiler can do for many bytes at once.
+            const std::uint8_t* up = p - stride;
+            for (std::size_t i = 0; i < 3; ++i) near[i] = near_byte(p[i], up[i]);
+            for (std::size_t i = 3; i < stride; ++i) near[i] = near_byte(p[i], p[i - 3]) & near_byte(p[i], up[i]);
+            for (const std::uint8_t* flat = near.data(); p != end; p += 3, flat += 3) {
+                const std::size_t bin = bin_of(p);
+                ++counts[bin];
+                sampled_bin& into = sampled[slot_of(bin)];
+                ++into.sampled;
+                into.flat += flat[0] & flat[1] & flat[2];
+                into.r += p[0];
+                into.g += p[1];
+                into.b += p[2];
+            }
         }
-        const std::uint8_t* up = p - stride;
-        int left[3] = {p[0], p[1], p[2]};
-        for (; p != end; p += 3, up += 3) {
-            const int r = p[0], g = p[1], b = p[2];
-            const unsigned flat = near_level(r, left[0]) & near_level(g, left[1]) & near_level(b, left[2]) &
-                                  near_level(r, up[0]) & near_level(g, up[1]) & near_level(b, up[2]);
-            bin& into = bins[bin_of(p)];
-            ++into.count;
-            ++into.sampled;
-            into.flat += flat;
-            into.r += p[0];
-            into.g += p[1];
-            into.b += p[2];
-            left[0] = r, left[1] = g, left[2] = b;
+        if ((y + 1) % band_rows == 0 || y + 1 == scan.height) {
+            for (std::size_t bin = 0; bin < bin_count; ++bin) {
+                if (counts[bin] == 0) continue;
+                sampled[slot_of(bin)].count += counts[bin];
+                counts[bin] = 0;
+            }
         }
     }
-    std::vector<ink_candidate> candidates;
-    std::vector<std::uint32_t> candidate_of(bins.size(), 0xFFFFFFFF);
-    for (std::size_t i = 0; i < bins.size(); ++i) {
-        if (bins[i].count == 0) continue;
+
+    scan_colours out;
+    // The candidate of each bin, by bin; an empty bin has the zero weights after them.
+    std::vector<std::uint16_t> candidate_of_bin(bin_count, static_cast<std::uint16_t>(sampled.size()));
+    out.candidates.reserve(sampled.size());
+    out.bins.reserve(sampled.size());
+    // The weights of the bins in candidate order, and an empty bin's after them.
+    struct weights {
+        std::uint64_t count, sampled, flat;
+    };
+    std::vector<weights> weight;
+    weight.reserve(sampled.size() + 1);
+    for (std::size_t i = 0; i < bin_count; ++i) {
+        if (slot[i] == none) continue;
+        const sampled_bin& bin = sampled[slot[i]];
         ink_candidate c;
-        c.count = bins[i].count;
-        c.sampled = bins[i].sampled;
-        c.sum[0] = bins[i].r;
-        c.sum[1] = bins[i].g;
-        c.sum[2] = bins[i].b;
+        c.count = bin.count;
+        c.sampled = bin.sampled;
+        c.sum[0] = bin.r;
+        c.sum[1] = bin.g;
+        c.sum[2] = bin.b;
         if (c.sampled == 0) {  // none on the sampled rows: its pixels count as the bin's centre
             const auto centre = [&](std::size_t shift) { return (((i >> shift) & 31) << bin_shift) + (1U << (bin_shift - 1)); };
             c.sampled = c.count;
@@ -558,113 +648,133 @@ std::vector<ink_candidate> colour_histogram(const scan_image& scan) {
         }
         c.mean = mean_colour(c.sum, c.sampled);
         c.lab = to_lab(c.mean);
-        candidate_of[i] = static_cast<std::uint32_t>(candidates.size());
-        candidates.push_back(c);
+        candidate_of_bin[i] = static_cast<std::uint16_t>(out.candidates.size());
+        out.candidates.push_back(c);
+        out.bins.push_back(static_cast<std::uint16_t>(i));
+        weight.push_back({bin.count, bin.sampled, bin.flat});
     }
+    weight.push_back({0, 0, 0});
     // A noisy tint spreads over a few bins: its weight is that of its peak and the 26
-    // bins around it.
-    for (std::size_t i = 0; i < bins.size(); ++i) {
-        if (candidate_of[i] == 0xFFFFFFFF) continue;
-        const int r = static_cast<int>(i >> 10), g = static_cast<int>((i >> 5) & 31), b = static_cast<int>(i & 31);
-        std::uint64_t flat = 0, sampled = 0, around = 0;
-        bool tint_peak = true, stroke_peak = true;
-        for (int dr = -1; dr <= 1; ++dr) {
-            for (int dg = -1; dg <= 1; ++dg) {
-                for (int db = -1; db <= 1; ++db) {
-                    const int rr = r + dr, gg = g + dg, bb = b + db;
-                    if (rr < 0 || gg < 0 || bb < 0 || rr > 31 || gg > 31 || bb > 31) continue;
-                    const auto n = static_cast<std::size_t>((rr << 10) | (gg << 5) | bb);
-                    flat += bins[n].flat;
-                    sampled += bins[n].sampled;
-                    around += bins[n].count;
-                    // Of two equal neighbours the first is the peak.
-                    tint_peak = tint_peak && (bins[n].flat < bins[i].flat || (bins[n].flat == bins[i].flat && n >= i));
-                    stroke_peak =
-                        stroke_peak && (bins[n].count < bins[i].count || (bins[n].count == bins[i].count && n >= i));
+    // bins around it. A bin is beaten by a neighbour of more (flat) pixels, or of as
+    // many and before it: of two equal neighbours the first is the peak. Tested with
+    // | and &, not || and &&: branches on counts would be guesses.
+    for (std::size_t k = 0; k < out.candidates.size(); ++k) {
+        const std::size_t i = out.bins[k];
+        const weights own = weight[k];
+        const auto low = [](std::size_t v) { return v == 0 ? v : v - 1; };
+        const auto high = [](std::size_t v) { return v == 31 ? v : v + 1; };
+        const std::size_t r = i >> 10, g = (i >> 5) & 31, b = i & 31;
+        std::uint64_t flat = 0, sampled_around = 0, around = 0;
+        bool tint_beaten = false, stroke_beaten = false;
+        for (std::size_t rr = low(r); rr <= high(r); ++rr) {
+            for (std::size_t gg = low(g); gg <= high(g); ++gg) {
+                for (std::size_t bb = low(b); bb <= high(b); ++bb) {
+                    const std::size_t n = (rr << 10) | (gg << 5) | bb;
+                    const weights& other = weight[candidate_of_bin[n]];
+                    flat += other.flat;
+                    sampled_around += other.sampled;
+                    around += other.count;
+                    tint_beaten |= (other.flat > own.flat) | ((other.flat == own.flat) & (n < i));
+                    stroke_beaten |= (other.count > own.count) | ((other.count == own.count) & (n < i));
                 }
             }
         }
-        candidates[candidate_of[i]].mass = flat * sample_rows;
-        candidates[candidate_of[i]].flat_percent = sampled == 0 ? 0 : flat * 100 / sampled;
-        candidates[candidate_of[i]].tint_peak = tint_peak;
-        candidates[candidate_of[i]].stroke_peak = stroke_peak;
-        candidates[candidate_of[i]].around = around;
+        ink_candidate& c = out.candidates[k];
+        c.mass = flat * sample_rows;
+        c.flat_percent = sampled_around == 0 ? 0 : flat * 100 / sampled_around;
+        c.tint_peak = !tint_beaten;
+        c.stroke_peak = !stroke_beaten;
+        c.around = around;
     }
-    return candidates;
+    return out;
 }
 
-// The entry of each mapping cell (taken at its centre) and the entry a pixel there may
-// keep instead if its left neighbour has it, worked out on first use only. A cell is
-// its nearest entry, unless it is farther than ink_noise from it and nearer to a
-// blend of some entry with the strokes' entry (`stroke`, entries.size() for none):
-// then it goes to the strokes if their share reaches stroke_share, else to the other
-// entry (the edge of a tint).
+// The entry of each of the scan's colours, and the entry a pixel of that colour may
+// keep instead if its left neighbour has it. A colour is its nearest entry, unless it
+// is farther than ink_noise from it and nearer to a blend of some entry with the
+// strokes' entry (`stroke`, entries.size() for none): then it goes to the strokes if
+// their share reaches stroke_share, else to the other entry (the edge of a tint).
+//
+// The colours are the scan's candidates, the mean colours of its bins: a few thousand,
+// however small the scan, so their work is what a small scan pays for. Every test is
+// made on squared distances where it can be, and a blend is looked at only where it
+// can come nearer than the colour's ink.
 class mapping_table {
 public:
-    static constexpr std::uint16_t unknown = 0xFFFF;
-
     mapping_table(const std::vector<palette_entry>& entries, std::size_t stroke, const std::vector<colour>& tints)
-        : entries_(entries), stroke_(stroke), towards_stroke_(entries.size()) {
+        : entries_(entries), stroke_(stroke), off_(entries.size()) {
         const linear_colour dark = to_linear(entries[std::min(stroke, entries.size() - 1)].c);
         for (std::size_t i = 0; i < entries.size(); ++i) {
-            tint_.push_back(std::find(tints.begin(), tints.end(), entries[i].c) != tints.end());
-            linear_.push_back(to_linear(entries[i].c));
+            if (std::find(tints.begin(), tints.end(), entries[i].c) != tints.end()) tints_.push_back(i);
+            curve c;
+            c.linear = to_linear(entries[i].c);
+            const std::int64_t w[3] = {std::int64_t{dark.r} - c.linear.r, std::int64_t{dark.g} - c.linear.g,
+                                       std::int64_t{dark.b} - c.linear.b};
+            c.towards_stroke = {w[0], w[1], w[2]};
+            c.length_squared = w[0] * w[0] + w[1] * w[1] + w[2] * w[2];
+            c.low = c.high = entries[i].lab;
             for (std::size_t k = 0; k <= curve_steps && stroke < entries.size(); ++k) {
-                towards_stroke_[i][k] = to_lab(blend_at(linear_[i], dark, static_cast<std::int64_t>(k) * step));
+                const lab_colour lab = to_lab(blend_at(c.linear, dark, static_cast<std::int64_t>(k) * step));
+                c.points[k] = lab;
+                c.low = {std::min(c.low.l, lab.l), std::min(c.low.a, lab.a), std::min(c.low.b, lab.b)};
+                c.high = {std::max(c.high.l, lab.l), std::max(c.high.a, lab.a), std::max(c.high.b, lab.b)};
             }
+            curves_.push_back(c);
         }
     }
 
-    std::uint16_t operator[](std::size_t cell) {
-        const std::uint16_t value = cells_[cell];
-        return value != unknown ? value : fill(cell);
-    }
-
-private:
-    static constexpr std::size_t curve_steps = 32;
-    static constexpr std::int64_t step = blend_scale / curve_steps;
-
-    std::uint16_t fill(std::size_t cell) {
-        const auto centre = [&](std::size_t shift) {
-            return static_cast<std::uint8_t>((((cell >> shift) & ((1U << cell_bits) - 1)) << cell_shift) |
-                                             (1U << (cell_shift - 1)));
-        };
-        const colour c{centre(2 * cell_bits), centre(cell_bits), centre(0)};
-        const lab_colour lab = to_lab(c);
-        std::size_t best = 0, second = no_entry;
-        std::int64_t best_d = distance_squared(entries_[0].lab, lab), second_d = 0;
-        for (std::size_t i = 1; i < entries_.size(); ++i) {
-            const std::int64_t d = distance_squared(entries_[i].lab, lab);
-            if (d < best_d) {
-                second = best, second_d = best_d;
-                best = i, best_d = d;
-            } else if (second == no_entry || d < second_d) {
-                second = i, second_d = d;
-            }
-        }
+    // best entry | keep entry << 8, for colour `c` of L*a*b* `lab`.
+    std::uint16_t value_of(const colour& c, const lab_colour& lab) {
+        const nearest_two near = nearest_of(entries_, lab);
+        const std::size_t n = entries_.size();
+        std::size_t best = near.first;
+        const std::int64_t best_d = near.first_d;
+        // The second is kept when at most keep_margin farther (in whole hundredths, as
+        // distance() gives them): floor(sqrt(second_d)) <= ink_off + keep_margin.
+        const std::int32_t ink_off = square_root_floor(best_d);
         std::size_t keep = best;
-        if (second != no_entry && distance(entries_[second].lab, lab) - distance(entries_[best].lab, lab) <= keep_margin) {
-            keep = second;
-        }
-        if (stroke_ < entries_.size() && best != stroke_ && best_d > square(ink_noise)) {
-            const linear_colour linear = to_linear(c);
+        if (near.second < n && near.second_d < square(ink_off + keep_margin + 1)) keep = near.second;
+        if (stroke_ < n && best != stroke_ && best_d > square(ink_noise)) {
+            // Blends with the strokes darken an entry: only entries lighter than the
+            // colour (a leading run, the entries being ordered light to dark) can give
+            // one through it, and only those whose way passes within `least` of it
+            // (the blend lies in the box around the way) can give a nearer one.
             const std::size_t ink = best;
-            const std::int32_t ink_off = distance(entries_[best].lab, lab);
-            std::int32_t least = ink_off - blend_penalty;
-            for (std::size_t i = 0; i < entries_.size(); ++i) {
-                if (i == stroke_ || entries_[i].lab.l <= lab.l) continue;
-                const std::int64_t share = share_of(linear, linear_[i], linear_[stroke_]);
-                if (share == 0 || share == blend_scale) continue;
-                const auto k = static_cast<std::size_t>(share / step);
+            std::int64_t least = ink_off - blend_penalty;  // positive: ink_off > ink_noise
+            std::size_t passing = 0;
+            for (std::size_t i = 0; i < n && entries_[i].lab.l > lab.l; ++i) {
+                const curve& way = curves_[i];
+                const auto outside = [](std::int32_t v, std::int32_t low, std::int32_t high) {
+                    return std::int64_t{std::max({low - v, v - high, 0})};
+                };
+                off_[i] = square(outside(lab.l, way.low.l, way.high.l)) + square(outside(lab.a, way.low.a, way.high.a)) +
+                          square(outside(lab.b, way.low.b, way.high.b));
+                near_[passing] = static_cast<std::uint8_t>(i);
+                passing += i != stroke_ && off_[i] < square(least) ? 1U : 0U;
+            }
+            const linear_colour linear = to_linear(c);
+            for (std::size_t k = 0; k < passing; ++k) {
+                const std::size_t i = near_[k];
+                if (off_[i] >= square(least)) continue;  // a nearer blend has been found since
+                const curve& way = curves_[i];
+                // share_of(linear, this entry, the strokes' entry), its ends (0 and
+                // blend_scale: no blend) told apart before dividing.
+                const std::int64_t vw = (std::int64_t{linear.r} - way.linear.r) * way.towards_stroke[0] +
+                                        (std::int64_t{linear.g} - way.linear.g) * way.towards_stroke[1] +
+                                        (std::int64_t{linear.b} - way.linear.b) * way.towards_stroke[2];
+                if (vw * blend_scale < way.length_squared || vw >= way.length_squared) continue;
+                const std::int64_t share = vw * blend_scale / way.length_squared;
+                const auto step_index = static_cast<std::size_t>(share / step);
                 const std::int64_t f = share % step;
-                const lab_colour& p = towards_stroke_[i][k];
-                const lab_colour& q = towards_stroke_[i][std::min(k + 1, curve_steps)];
+                const lab_colour& p = way.points[step_index];
+                const lab_colour& q = way.points[std::min(step_index + 1, curve_steps)];
                 const auto along = [&](std::int32_t from, std::int32_t to) {
                     return static_cast<std::int32_t>(from + (std::int64_t{to} - from) * f / step);
                 };
                 const lab_colour blend{along(p.l, q.l), along(p.a, q.a), along(p.b, q.b)};
-                const std::int32_t off = distance(lab, blend);
-                if (off >= least || passes_an_ink(blend, i)) continue;
+                const std::int64_t off_squared = distance_squared(lab, blend);
+                if (off_squared >= square(least) || passes_an_ink(blend, i)) continue;
+                const std::int32_t off = square_root_floor(off_squared);
                 least = off;
                 best = share >= stroke_share ? stroke_ : i;
                 // Inside a tint, a noisy pixel that happens to look like a blend keeps
@@ -672,52 +782,93 @@ private:
                 keep = ink_off - off <= blend_penalty + keep_margin ? ink : best;
             }
         }
-        // 256 entries can give 0xFFFF, taken for "not yet known": that cell is then
-        // worked out again each time, with the same result.
-        const auto value = static_cast<std::uint16_t>(best | (keep << 8));
-        cells_[cell] = value;
-        return value;
+        return static_cast<std::uint16_t>(best | (keep << 8));
     }
+
+private:
+    static constexpr std::size_t curve_steps = 32;
+    static constexpr std::int64_t step = blend_scale / curve_steps;
+
+    // The way from an entry to the strokes' entry, in linear light and in L*a*b*.
+    struct curve {
+        linear_colour linear;
+        std::array<std::int64_t, 3> towards_stroke;  // the strokes' entry less this one, linear
+        std::int64_t length_squared = 0;
+        std::array<lab_colour, curve_steps + 1> points;
+        lab_colour low, high;  // the box around `points`, hence around the whole way
+    };
 
     // True when the blend of entry `from` with the strokes' passes this near a tint (a
     // grey tint on the way from paper to black, say): the pixels there are the tint's,
     // however their noise lies along the blend.
     bool passes_an_ink(const lab_colour& blend, std::size_t from) const {
-        for (std::size_t j = 0; j < entries_.size(); ++j) {
-            if (j != from && tint_[j] && distance_squared(entries_[j].lab, blend) < square(blend_clearance)) return true;
+        for (const std::size_t j : tints_) {
+            if (j != from && distance_squared(entries_[j].lab, blend) < square(blend_clearance)) return true;
         }
         return false;
     }
 
     const std::vector<palette_entry>& entries_;
     std::size_t stroke_;
-    std::vector<bool> tint_;
-    std::vector<linear_colour> linear_;
-    std::vector<std::array<lab_colour, curve_steps + 1>> towards_stroke_;
-    std::vector<std::uint16_t> cells_ = std::vector<std::uint16_t>(std::size_t{1} << (3 * cell_bits), unknown);
+    std::vector<std::size_t> tints_;  // entries that are tints
+    std::vector<curve> curves_;
+    // Scratch for value_of(): squared distances, by entry, and the entries a blend may
+    // come through.
+    std::vector<std::int64_t> off_;
+    std::array<std::uint8_t, 256> near_{};
 };
 
 void reduce_many_colours(scan_image& scan, std::size_t limit) {
-    const chosen_inks inks = choose_inks(colour_histogram(scan), limit);
+    const scan_colours colours = colour_histogram(scan);
+    const chosen_inks inks = choose_inks(colours.candidates, limit);
     const std::vector<palette_entry> entries = ordered_entries(inks.inks);
     std::size_t stroke = 0;  // entries.size() for none
     while (stroke < entries.size() && !(inks.has_stroke && entries[stroke].c == inks.stroke)) ++stroke;
-    mapping_table table(entries, stroke, inks.tints);
-    std::array<bool, 256> reached{};
-    std::uint8_t* p = scan.pixels.data();
-    std::size_t out = 0;
-    for (std::uint32_t y = 0; y < scan.height; ++y) {
-        std::size_t previous = no_entry;
-        for (std::uint32_t x = 0; x < scan.width; ++x, ++out) {
-            const std::size_t cell = cell_of(p + 3 * out);
-            const std::uint16_t value = table[cell];
-            const std::size_t keep = value >> 8;
-            const std::size_t entry = keep == previous ? keep : (value & 0xFFU);
-            p[out] = static_cast<std::uint8_t>(entry);  // byte i never overtakes the unread bytes at 3i and on
-            reached[entry] = true;
-            previous = entry;
+    // Every pixel's bin has a candidate: the value of each (best | keep << 8), by bin.
+    std::vector<std::uint16_t> value_of_bin(bin_count);
+    {
+        mapping_table table(entries, stroke, inks.tints);
+        for (std::size_t k = 0; k < colours.candidates.size(); ++k) {
+            value_of_bin[colours.bins[k]] = table.value_of(colours.candidates[k].mean, colours.candidates[k].lab);
         }
     }
+    std::array<bool, 256> reached{};
+    // Held in locals: the index bytes written here could alias any other byte, which
+    // would make the compiler read the vectors' pointers again for each pixel.
+    const std::uint16_t* value_of = value_of_bin.data();
+    const std::uint32_t width = scan.width, height = scan.height;
+    std::uint8_t* p = scan.pixels.data();
+    // Pixel i to its entry, given its left neighbour's (`previous`, 256 for none).
+    // Index byte i never overtakes the unread bytes at 3i and on.
+    const auto map = [&](std::size_t i, unsigned& previous) {
+        const unsigned value = value_of[bin_of(p + 3 * i)];
+        // keep == previous ? keep : best, without a branch (g++ makes one of the plain
+        // ?: here): where a tint's noise meets a blend no predictor can guess it.
+        const unsigned keep = value >> 8U;
+        const unsigned entry = (value >> (static_cast<unsigned>(keep == previous) << 3U)) & 0xFFU;
+        p[i] = static_cast<std::uint8_t>(entry);
+        reached[entry] = true;
+        previous = entry;
+    };
+    // Each pixel waits for its left neighbour's entry: two rows at a time keep two
+    // such chains going. Rows y and y + 1 together from y = 1 on, where the second
+    // row's index bytes stay clear of the first row's unread pixels (for y = 0 they
+    // would not).
+    const auto row_start = [&](std::uint32_t y) { return std::size_t{y} * width; };
+    for (unsigned previous = 256, x = 0; x < width; ++x) map(x, previous);
+    std::uint32_t y = 1;
+    for (; y + 1 < height; y += 2) {
+        unsigned previous = 256, below = 256;
+        for (std::size_t i = row_start(y), end = i + width; i < end; ++i) {
+            map(i, previous);
+            map(i + width, below);
+        }
+    }
+    if (y < height) {
+        unsigned previous = 256;
+        for (std::size_t i = row_start(y), end = i + width; i < end; ++i) map(i, previous);
+    }
+    const std::size_t out = std::size_t{width} * height;
     // An entry no pixel reached is dropped, and the indices after it move down.
     std::array<std::uint8_t, 256> renumbered{};
     scan.palette.clear();

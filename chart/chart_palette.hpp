@@ -24,12 +24,13 @@ namespace hdrmill {
 /// - A colour scan gets a palette made for printed charts: one entry for each printed
 ///   tint and thin ink (the noise around a flat tint, and the blends at the edges
 ///   between inks, get none of their own, so tints come back flat and runs long), and
-///   one for the strokes, as dark as the darkest pixels, however few. A pixel maps to
-///   its nearest entry in CIE L*a*b*, or, when it is a blend of some ink with the
-///   strokes (a thin stroke blurred by the scan), to the strokes if they make up enough
-///   of it; it keeps its left neighbour's entry where that is nearly as good. No
-///   dithering. Such a palette often has far fewer entries than `limit` (20 to 30 for a
-///   typical chart), which also makes the chart's runs cheaper to encode.
+///   one for the strokes, as dark as the darkest pixels, however few. A pixel maps as
+///   the mean colour of its bin does (the scan's pixels in the same box of 8 levels a
+///   channel, 32768 boxes): to its nearest entry in CIE L*a*b*, or, when it is a blend
+///   of some ink with the strokes (a thin stroke blurred by the scan), to the strokes if
+///   they make up enough of it; it keeps its left neighbour's entry where that is nearly
+///   as good. No dithering. Such a palette often has far fewer entries than `limit` (20
+///   to 30 for a typical chart), which also makes the chart's runs cheaper to encode.
 ///
 /// The palette runs from light to dark (by L*, then by r, g, b, highest first): index 0
 /// is normally the paper. The result depends on the pixels alone: every choice is made
@@ -40,8 +41,9 @@ namespace hdrmill {
 /// exactly width * height * bytes_per_pixel() bytes. The buffer is rewritten in place
 /// and then shortened without reallocating: its capacity stays as it was, so there is
 /// never a second copy of the scan (shrink_to_fit makes one, if the memory is wanted
-/// back). Besides the scan's buffer it uses tables of about 5 MB at most, whatever the
-/// scan's size, and reads a colour scan twice.
+/// back). Besides the scan's buffer it uses tables of about 6 MB at most, whatever the
+/// scan's size (under 1 MB for a chart's few thousand colours), and 3 bytes for each
+/// pixel of a row; it reads a colour scan twice.
 void reduce_colours(scan_image& scan, std::size_t limit);
 
 }  // namespace hdrmill

@@ -42,4 +42,8 @@ inline std::int64_t distance_squared(const lab_colour& x, const lab_colour& y) {
 /// The CIE76 colour difference in hundredths, rounded down.
 std::int32_t distance(const lab_colour& x, const lab_colour& y);
 
+/// The square root of `squared` (0 up to a distance_squared), rounded down: the
+/// distance of a distance_squared already at hand.
+std::int32_t square_root_floor(std::int64_t squared);
+
 }  // namespace hdrmill
