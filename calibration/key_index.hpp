@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,15 +30,18 @@ public:
     void clear();
 
 private:
+    // A slot keeps part of its key's hash, so that a probe passes other keys without
+    // reading them.
     struct slot {
         std::size_t key_offset;   // where the key stands in keys_
-        std::size_t key_length;
         std::size_t line;         // no_line: the slot is free
+        std::uint32_t hash;       // the key's hash, which also places it
+        std::uint32_t key_length; // keys of 4 GiB or more are never looked up: not indexed
     };
     static constexpr std::size_t no_line = static_cast<std::size_t>(-1);
 
     std::string_view key_at(const slot& entry) const;
-    std::size_t slot_of(std::string_view key) const;
+    std::size_t slot_of(std::string_view key, std::uint32_t hash) const;
     void grow();
 
     std::string keys_;

@@ -294,36 +294,57 @@ chart_placement place_chart(const std::vector<checked_point>& points, std::optio
 std::vector<finding> same_pixel_findings(const std::vector<checked_point>& points, const chart_placement& placement,
                                          double tolerance) {
     std::vector<finding> found;
-    if (!placement.map) {
+    if (!placement.map || !(tolerance > 0.0)) {
         return found;
     }
-    std::vector<std::size_t> order;
+    // Points in cells of the tolerance's size: only points in neighbouring cells can be
+    // closer than it, so no chart compares more than a few pairs a point.
+    struct cell_point {
+        std::int64_t cx, cy;
+        std::size_t index;
+    };
+    std::vector<cell_point> cells;
     for (std::size_t i = 0; i < points.size(); ++i) {
         if (placement.planes[i]) {
-            order.push_back(i);
+            cells.push_back({static_cast<std::int64_t>(std::floor(points[i].x / tolerance)),
+                             static_cast<std::int64_t>(std::floor(points[i].y / tolerance)), i});
         }
     }
-    // By column, so that only points within the tolerance across need comparing.
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return points[a].x < points[b].x; });
-    const auto& map = *placement.map;
-    for (std::size_t u = 0; u < order.size(); ++u) {
-        for (std::size_t v = u + 1; v < order.size() && points[order[v]].x - points[order[u]].x < tolerance; ++v) {
-            const auto& a = points[std::min(order[u], order[v])];
-            const auto& b = points[std::max(order[u], order[v])];
-            const auto& pa = *placement.planes[std::min(order[u], order[v])];
-            const auto& pb = *placement.planes[std::max(order[u], order[v])];
-            const double apart = std::hypot(a.x - b.x, a.y - b.y);
-            const double de = pb.e - pa.e, dn = pb.n - pa.n;
-            const double on_chart = std::hypot(map.xe * de + map.xn * dn, map.ye * de + map.yn * dn);
-            if (!(apart < tolerance) || !(on_chart > tolerance)) {
-                continue;
+    const auto before = [](const cell_point& a, const cell_point& b) {
+        return a.cx != b.cx ? a.cx < b.cx : a.cy != b.cy ? a.cy < b.cy : a.index < b.index;
+    };
+    std::sort(cells.begin(), cells.end(), before);
+    std::vector<std::pair<std::size_t, std::size_t>> pairs;
+    for (const auto& a : cells) {
+        for (const std::int64_t dx : {0, 1}) {
+            for (const std::int64_t dy : {-1, 0, 1}) {
+                auto b = std::lower_bound(cells.begin(), cells.end(), cell_point{a.cx + dx, a.cy + dy, 0}, before);
+                for (; b != cells.end() && b->cx == a.cx + dx && b->cy == a.cy + dy; ++b) {
+                    if (dx == 0 && (dy < 0 || (dy == 0 && b->index <= a.index))) {
+                        continue;   // each pair once
+                    }
+                    pairs.emplace_back(std::min(a.index, b->index), std::max(a.index, b->index));
+                }
             }
-            const std::string where = apart == 0.0 ? " are both at the pixel (" + format_real(a.x, 9) + "," +
-                                                         format_real(a.y, 9) + ")"
-                                                   : " are " + one_decimal(apart) + " pixels apart in the image";
-            found.push_back({finding::level::error, a.key + " and " + b.key + where + " but " + one_decimal(on_chart) +
-                                                        " pixels apart on the chart: the chart cannot be placed by both"});
         }
+    }
+    std::sort(pairs.begin(), pairs.end());
+    const auto& map = *placement.map;
+    for (const auto& [first, second] : pairs) {
+        const auto& a = points[first];
+        const auto& b = points[second];
+        const double de = placement.planes[second]->e - placement.planes[first]->e;
+        const double dn = placement.planes[second]->n - placement.planes[first]->n;
+        const double apart = std::hypot(a.x - b.x, a.y - b.y);
+        const double on_chart = std::hypot(map.xe * de + map.xn * dn, map.ye * de + map.yn * dn);
+        if (!(apart < tolerance) || !(on_chart > tolerance)) {
+            continue;
+        }
+        const std::string where = apart == 0.0 ? " are both at the pixel (" + format_real(a.x, 9) + "," +
+                                                     format_real(a.y, 9) + ")"
+                                               : " are " + one_decimal(apart) + " pixels apart in the image";
+        found.push_back({finding::level::error, a.key + " and " + b.key + where + " but " + one_decimal(on_chart) +
+                                                    " pixels apart on the chart: the chart cannot be placed by both"});
     }
     return found;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -27,12 +28,16 @@ struct border_point {
     double longitude = 0.0;     // normalised as written
 };
 
-/// The reference points C1, C2, ... up to the first key that is absent or empty: C5
-/// after an absent C4 is never read. The values are views into the record: valid until
-/// it next changes.
-std::vector<reference_point> read_reference_points(const input_buffer& record);
+/// Hands each reference point C1, C2, ... to `visit`, in order, up to the first key that
+/// is absent or empty: C5 after an absent C4 is never read. The values are views into
+/// the record: valid until it next changes.
+void for_each_reference_point(const input_buffer& record, const std::function<void(const reference_point&)>& visit);
 
-/// The border points B1, B2, ... up to the first key that is absent or empty.
+/// The same for the border points B1, B2, ...
+void for_each_border_point(const input_buffer& record, const std::function<void(const border_point&)>& visit);
+
+/// All reference points, or all border points, as `for_each_...` gives them.
+std::vector<reference_point> read_reference_points(const input_buffer& record);
 std::vector<border_point> read_border_points(const input_buffer& record);
 
 /// A longitude above 180 less 360, once; any other longitude unchanged (540.5 stays

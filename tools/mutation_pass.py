@@ -23,7 +23,7 @@ MUTANTS = [
     ("text/number_text.cpp", "return text.front() == '-' ? -value : value;", "return value;"),
     ("calibration/input_buffer.cpp", "if (equals != std::string_view::npos && equals + 1 < text.size()) {",
      "if (equals != std::string_view::npos && equals < text.size()) {"),
-    ("calibration/key_index.cpp", "    if (entry.line == no_line) {\n        entry = {", "    if (true) {\n        entry = {"),
+    ("calibration/key_index.cpp", "    if (entry.line == no_line) {\n        entry = {keys_.size()", "    if (true) {\n        entry = {keys_.size()"),
     ("calibration/calibration_reader.cpp", "line.front() == ';'", "line.front() == '#'"),
     ("calibration/calibration_reader.cpp", "line.front() == ' '", "(line.front() == ' ' || line.front() == '\\t')"),
     ("calibration/calibration_reader.cpp", "return read_result::read_error;", "return read_result::complete;"),
