@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -105,32 +106,89 @@ colour mean_colour(const std::uint64_t sum[3], std::uint64_t count) {
 
 std::int64_t square(std::int64_t x) { return x * x; }
 
-// The nearest of `entries` (1 to 256 of them) to `lab` and the next nearest, each the
-// first of equals, with their distances squared; `second` is entries.size() when there
-// is one entry. They are the least two of (distance squared, index), found without a
-// branch on the distances: no predictor could guess them, and this runs twice for
-// every colour of a scan.
+// The L*a*b* of palette entries (1 to 256 of them), one array a channel, so that the
+// distances from a colour to all of them come from one loop the compiler runs several
+// entries at a time.
+struct lab_points {
+    std::vector<std::int32_t> l, a, b;
+
+    explicit lab_points(const std::vector<palette_entry>& entries) {
+        for (const palette_entry& e : entries) l.push_back(e.lab.l), a.push_back(e.lab.a), b.push_back(e.lab.b);
+    }
+    std::size_t size() const { return l.size(); }
+};
+
+// The nearest of `points` to `lab` and the next nearest, each the first of equals, with
+// their distances squared; `second` is points.size() when there is one point. They are
+// the least two of (distance squared, index), found without a branch on the distances:
+// no predictor could guess them, and this runs twice for every colour of a scan.
 struct nearest_two {
     std::size_t first = 0, second = 0;
     std::int64_t first_d = 0, second_d = 0;
 };
 
-nearest_two nearest_of(const std::vector<palette_entry>& entries, const lab_colour& lab) {
-    // Even and odd entries apart, then merged: two chains of comparisons, not one.
-    constexpr std::int64_t none = std::numeric_limits<std::int64_t>::max();
-    std::int64_t even[2] = {none, none}, odd[2] = {none, none};
-    const auto add = [&](std::int64_t (&least)[2], std::size_t i) {
-        const std::int64_t key = distance_squared(entries[i].lab, lab) << 8 | static_cast<std::int64_t>(i);
-        least[1] = std::min(least[1], std::max(least[0], key));
-        least[0] = std::min(least[0], key);
-    };
+// The least two keys of a chain of comparisons, without a branch on them.
+struct least_two {
+    std::uint64_t first, second;
+
+    void add(std::uint64_t key) {
+        second = std::min(second, std::max(first, key));
+        first = std::min(first, key);
+    }
+    least_two merged(const least_two& other) const {
+        return {std::min(first, other.first), std::min(std::max(first, other.first), std::min(second, other.second))};
+    }
+};
+
+// The distances squared from `lab` to each of `points`, into `d`. Squared in 32 bits
+// without a sign: channels within 0..10000 and -13000..13000, as every colour's are,
+// put a distance squared below 1.5e9.
+void distances_squared(const lab_points& points, const lab_colour& lab, std::array<std::uint32_t, 256>& d) {
+    const std::int32_t* pl = points.l.data();
+    const std::int32_t* pa = points.a.data();
+    const std::int32_t* pb = points.b.data();
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const auto dl = static_cast<std::uint32_t>(pl[i] - lab.l);
+        const auto da = static_cast<std::uint32_t>(pa[i] - lab.a);
+        const auto db = static_cast<std::uint32_t>(pb[i] - lab.b);
+        d[i] = dl * dl + da * da + db * db;
+    }
+}
+
+nearest_two nearest_of(const lab_points& points, const lab_colour& lab) {
+    const std::size_t n = points.size();
+    std::array<std::uint32_t, 256> d;
+    distances_squared(points, lab, d);
+    // Four chains of comparisons, every fourth entry each, then merged: one chain would
+    // wait on each comparison in turn.
+    constexpr std::uint64_t none = std::numeric_limits<std::uint64_t>::max();
+    std::array<least_two, 4> chain;
+    chain.fill({none, none});
     std::size_t i = 0;
-    for (; i + 1 < entries.size(); i += 2) add(even, i), add(odd, i + 1);
-    if (i < entries.size()) add(even, i);
-    const std::int64_t first = std::min(even[0], odd[0]);
-    const std::int64_t next = std::min(std::max(even[0], odd[0]), std::min(even[1], odd[1]));
-    const std::size_t second = entries.size() > 1 ? static_cast<std::size_t>(next & 0xFF) : entries.size();
-    return {static_cast<std::size_t>(first & 0xFF), second, first >> 8, next >> 8};
+    for (; i + 4 <= n; i += 4) {
+        for (std::size_t k = 0; k < 4; ++k) chain[k].add(std::uint64_t{d[i + k]} << 8 | (i + k));
+    }
+    for (; i < n; ++i) chain[i % 4].add(std::uint64_t{d[i]} << 8 | i);
+    const least_two least = chain[0].merged(chain[1]).merged(chain[2].merged(chain[3]));
+    const std::uint64_t first = least.first, next = least.second;
+    const std::size_t second = n > 1 ? static_cast<std::size_t>(next & 0xFF) : n;
+    return {static_cast<std::size_t>(first & 0xFF), second, static_cast<std::int64_t>(first >> 8),
+            static_cast<std::int64_t>(next >> 8)};
+}
+
+// The nearest of `points` to `lab` (the first of equals) when it is nearer than
+// sqrt(`within`), else points.size(). Most colours of a scan are near no point: they
+// are told by the least distance alone, which the compiler finds many at a time.
+std::size_t nearest_within(const lab_points& points, const lab_colour& lab, std::uint32_t within) {
+    const std::size_t n = points.size();
+    std::array<std::uint32_t, 256> d;
+    distances_squared(points, lab, d);
+    std::uint32_t least = within;
+    for (std::size_t i = 0; i < n; ++i) least = std::min(least, d[i]);
+    if (least == within) return n;
+    std::size_t i = 0;
+    while (d[i] != least) ++i;
+    return i;
 }
 
 // The mean colour of the darkest 1/dark_divisor of the pixels: what the strokes look
@@ -184,11 +242,13 @@ linear_colour blend_at(const linear_colour& x, const linear_colour& y, std::int6
     return {mix(x.r, y.r), mix(x.g, y.g), mix(x.b, y.b)};
 }
 
-// True when `c` lies within blend_off of a blend of `x` and `y`, strictly between them.
+// True when `c` lies within blend_off of a blend of `x` and `y`, strictly between them
+// (in whole hundredths, as distance() gives them).
 bool is_blend(const palette_entry& c, const palette_entry& x, const palette_entry& y) {
     const linear_colour lx = to_linear(x.c), ly = to_linear(y.c);
     const std::int64_t share = share_of(to_linear(c.c), lx, ly);
-    return share > 0 && share < blend_scale && distance(c.lab, to_lab(blend_at(lx, ly, share))) <= blend_off;
+    return share > 0 && share < blend_scale &&
+           distance_squared(c.lab, to_lab(blend_at(lx, ly, share))) < square(blend_off + 1);
 }
 
 struct chosen_inks {
@@ -285,10 +345,10 @@ chosen_inks choose_inks(const std::vector<ink_candidate>& candidates, std::size_
     // Only pixels near an ink set its colour: blends pull no ink. The strokes' own
     // entry keeps its colour: it is what the darkest strokes look like.
     std::vector<std::array<std::uint64_t, 4>> core(inks.size());
+    const lab_points ink_points(inks);
     for (const auto& c : candidates) {
-        const nearest_two near = nearest_of(inks, c.lab);
-        if (near.first_d >= square(core_radius)) continue;
-        const std::size_t i = near.first;
+        const std::size_t i = nearest_within(ink_points, c.lab, static_cast<std::uint32_t>(square(core_radius)));
+        if (i == inks.size()) continue;
         for (std::size_t k = 0; k < 3; ++k) core[i][k] += c.sum[k];
         core[i][3] += c.sampled;
     }
@@ -444,6 +504,7 @@ void reduce_one_byte(scan_image& scan, std::size_t limit) {
     // colours may share an L*a*b* in hundredths); entries no value reaches are dropped.
     std::array<std::size_t, 256> entry_of_value{};
     std::vector<bool> reached(entries.size(), false);
+    const lab_points points(entries);
     for (std::size_t v = 0; v < 256; ++v) {
         if (counts[v] == 0) continue;
         if (kept) {
@@ -451,7 +512,7 @@ void reduce_one_byte(scan_image& scan, std::size_t limit) {
             entry_of_value[v] =
                 static_cast<std::size_t>(std::find_if(entries.begin(), entries.end(), same) - entries.begin());
         } else {
-            entry_of_value[v] = nearest_of(entries, to_lab(colour_of[v])).first;
+            entry_of_value[v] = nearest_of(points, to_lab(colour_of[v])).first;
         }
         reached[entry_of_value[v]] = true;
     }
@@ -553,10 +614,87 @@ constexpr bin_keys bin_key;
 
 std::size_t bin_of(const std::uint8_t* p) { return bin_key.r[p[0]] + bin_key.g[p[1]] + bin_key.b[p[2]]; }
 
+// What the neighbours of a bin weigh: its pixels, of them those on the sampled rows,
+// and of those the flat ones.
+struct bin_weights {
+    std::uint64_t count, sampled, flat;
+};
+
+// The bins laid out with a border of empty ones, 34 levels a channel, so that every
+// bin has its 26 neighbours at the same offsets.
+constexpr std::size_t grid_side = 34;
+constexpr std::size_t grid_cells = grid_side * grid_side * grid_side;
+
+std::size_t grid_of(std::size_t bin) {
+    return ((bin >> 10) + 1) * grid_side * grid_side + (((bin >> 5) & 31) + 1) * grid_side + (bin & 31) + 1;
+}
+
+// The grid offsets of a bin's neighbours: the 13 before it in bin order, the 13 after.
+struct neighbour_offsets {
+    std::array<std::ptrdiff_t, 13> before{}, after{};
+
+    constexpr neighbour_offsets() {
+        std::size_t b = 0, a = 0;
+        for (std::ptrdiff_t dr = -1; dr <= 1; ++dr) {
+            for (std::ptrdiff_t dg = -1; dg <= 1; ++dg) {
+                for (std::ptrdiff_t db = -1; db <= 1; ++db) {
+                    constexpr auto side = static_cast<std::ptrdiff_t>(grid_side);
+                    const std::ptrdiff_t offset = (dr * side + dg) * side + db;
+                    if (offset < 0) before[b++] = offset;
+                    if (offset > 0) after[a++] = offset;
+                }
+            }
+        }
+    }
+};
+constexpr neighbour_offsets neighbours;
+
+// A noisy tint spreads over a few bins: its weight is that of its peak and the 26
+// bins around it. A bin is beaten by a neighbour of more (flat) pixels, or of as many
+// and before it: of two equal neighbours the first is the peak. Tested with | and not
+// ||: branches on counts would be guesses. `weight` holds the bins' weights in
+// candidate order, and zeros after them for an empty bin; `at` (grid_cells entries)
+// is scratch, for the candidate of each bin in the grid.
+void weigh_neighbours(const std::vector<std::uint16_t>& bins, const std::vector<bin_weights>& weight,
+                      std::vector<ink_candidate>& candidates, std::vector<std::uint32_t>& at) {
+    const std::size_t found = bins.size();
+    std::fill(at.begin(), at.end(), static_cast<std::uint32_t>(found));
+    for (std::size_t k = 0; k < found; ++k) at[grid_of(bins[k])] = static_cast<std::uint32_t>(k);
+    for (std::size_t k = 0; k < found; ++k) {
+        const std::uint32_t* centre = at.data() + grid_of(bins[k]);
+        const bin_weights own = weight[k];
+        std::uint64_t flat = own.flat, sampled = own.sampled, around = own.count;
+        bool tint_beaten = false, stroke_beaten = false;
+        for (const std::ptrdiff_t offset : neighbours.before) {
+            const bin_weights& other = weight[centre[offset]];
+            flat += other.flat;
+            sampled += other.sampled;
+            around += other.count;
+            tint_beaten |= other.flat >= own.flat;
+            stroke_beaten |= other.count >= own.count;
+        }
+        for (const std::ptrdiff_t offset : neighbours.after) {
+            const bin_weights& other = weight[centre[offset]];
+            flat += other.flat;
+            sampled += other.sampled;
+            around += other.count;
+            tint_beaten |= other.flat > own.flat;
+            stroke_beaten |= other.count > own.count;
+        }
+        ink_candidate& c = candidates[k];
+        c.mass = flat * sample_rows;
+        c.flat_percent = sampled == 0 ? 0 : flat * 100 / sampled;
+        c.tint_peak = !tint_beaten;
+        c.stroke_peak = !stroke_beaten;
+        c.around = around;
+    }
+}
+
 // The colours of a scan, one candidate for each bin its pixels fall in, in bin order.
 struct scan_colours {
     std::vector<ink_candidate> candidates;
-    std::vector<std::uint16_t> bins;  // the bin of each candidate
+    std::vector<std::uint16_t> bins;    // the bin of each candidate
+    std::vector<std::uint16_t> by_bin;  // bin_count entries of scratch, for a table by bin
 };
 
 // The scan's colours at 5 bits a channel: each bin with its pixel count and, from
@@ -565,10 +703,15 @@ struct scan_colours {
 // quarter of the rows tells tints from blends as well as all of them do.
 //
 // A chart's scan fills a few thousand of the 32768 bins, a small scan's about as many
-// as a large one's: what the scan's size does not pay for is kept small. Counts are 32
-// bits, added up into the candidates every 2^32 - 1 pixels at most; the sampled rows'
-// sums go to a packed list of the bins they meet.
-scan_colours colour_histogram(const scan_image& scan) {
+// as a large one's: what the scan's size does not pay for is kept small, and a step
+// over all the bins is a plain loop the compiler can run many bins at a time. Counts
+// are 32 bits, added up into the sampled bins every 2^32 - 1 pixels at most; the
+// sampled rows' pixels and sums go to a packed list of the bins they meet.
+//
+// It leaves each pixel's bin in the scan's buffer, in place of its colour (pixel i at
+// bytes 2i and 2i + 1, in the machine's order): the pass that maps the pixels reads
+// the bin there rather than working it out again.
+scan_colours colour_histogram(scan_image& scan) {
     struct sampled_bin {
         std::uint64_t count, sampled, flat, r, g, b;
     };
@@ -583,34 +726,66 @@ scan_colours colour_histogram(const scan_image& scan) {
         }
         return slot[bin];
     };
-    std::vector<std::uint32_t> counts(bin_count, 0);
+    // Sized for the grid of bins it becomes when the counts have been read.
+    std::vector<std::uint32_t> counts(grid_cells, 0);
     std::vector<std::uint8_t> near(std::size_t{scan.width} * 3);
     const std::uint32_t band_rows = std::max<std::uint32_t>(1, 0xFFFFFFFFU / scan.width);
     const std::size_t stride = std::size_t{scan.width} * 3;
+    std::uint8_t* const pixels = scan.pixels.data();
+    // Pixel i's bin goes to bytes 2i and 2i + 1, which the pixel's own bytes (3i on)
+    // and the rest of the scan lie after. From the third row on the bins also stay
+    // clear of the row above, which the next row's flat test still reads; of the rows
+    // before, only the first one's bins would not: they wait for the second row's test.
+    const auto keep_bin = [](std::uint8_t* to, std::size_t bin) {
+        const auto two_bytes = static_cast<std::uint16_t>(bin);
+        std::memcpy(to, &two_bytes, 2);
+    };
+    const auto keep_first_row_bins = [&] {
+        std::uint8_t* to = pixels;
+        for (const std::uint8_t* p = pixels; p != pixels + stride; p += 3, to += 2) keep_bin(to, bin_of(p));
+    };
     for (std::uint32_t y = 0; y < scan.height; ++y) {
-        const std::uint8_t* p = scan.row(y);
+        const std::uint8_t* p = pixels + y * stride;
         const std::uint8_t* end = p + stride;
-        if (y % sample_rows != 1) {
+        std::uint8_t* to = pixels + std::size_t{y} * scan.width * 2;
+        if (y == 0) {
             for (; p != end; p += 3) ++counts[bin_of(p)];
+        } else if (y % sample_rows != 1) {
+            // Two pixels a step: half the loop's own work, on most of the pixels.
+            for (; end - p >= 6; p += 6, to += 4) {
+                const std::size_t bin = bin_of(p), next = bin_of(p + 3);
+                ++counts[bin];
+                ++counts[next];
+                keep_bin(to, bin);
+                keep_bin(to + 2, next);
+            }
+            if (p != end) {
+                const std::size_t bin = bin_of(p);
+                ++counts[bin];
+                keep_bin(to, bin);
+            }
         } else {
             // A pixel is flat when each channel is near that of its left neighbour (the
             // first pixel's is itself) and of the one above: tested a byte at a time
-            // first, which the compiler can do for many bytes at once.
+            // first, then the three bytes of each pixel together, in loops the compiler
+            // runs many bytes at a time. These pixels are counted in their slots.
             const std::uint8_t* up = p - stride;
             for (std::size_t i = 0; i < 3; ++i) near[i] = near_byte(p[i], up[i]);
             for (std::size_t i = 3; i < stride; ++i) near[i] = near_byte(p[i], p[i - 3]) & near_byte(p[i], up[i]);
-            for (const std::uint8_t* flat = near.data(); p != end; p += 3, flat += 3) {
+            for (std::size_t i = 0; i + 2 < stride; ++i) near[i] = near[i] & near[i + 1] & near[i + 2];
+            if (y == 1) keep_first_row_bins();
+            for (const std::uint8_t* flat = near.data(); p != end; p += 3, flat += 3, to += 2) {
                 const std::size_t bin = bin_of(p);
-                ++counts[bin];
+                keep_bin(to, bin);
                 sampled_bin& into = sampled[slot_of(bin)];
                 ++into.sampled;
-                into.flat += flat[0] & flat[1] & flat[2];
+                into.flat += *flat;
                 into.r += p[0];
                 into.g += p[1];
                 into.b += p[2];
             }
         }
-        if ((y + 1) % band_rows == 0 || y + 1 == scan.height) {
+        if ((y + 1) % band_rows == 0 && y + 1 < scan.height) {
             for (std::size_t bin = 0; bin < bin_count; ++bin) {
                 if (counts[bin] == 0) continue;
                 sampled[slot_of(bin)].count += counts[bin];
@@ -618,74 +793,58 @@ scan_colours colour_histogram(const scan_image& scan) {
             }
         }
     }
+    if (scan.height == 1) keep_first_row_bins();
 
-    scan_colours out;
-    // The candidate of each bin, by bin; an empty bin has the zero weights after them.
-    std::vector<std::uint16_t> candidate_of_bin(bin_count, static_cast<std::uint16_t>(sampled.size()));
-    out.candidates.reserve(sampled.size());
-    out.bins.reserve(sampled.size());
-    // The weights of the bins in candidate order, and an empty bin's after them.
-    struct weights {
-        std::uint64_t count, sampled, flat;
+    // The bins met, in order: those counted since the last band, and those with a slot
+    // (met on a sampled row, or in a band before). Bins come in lines of 32 (one red
+    // and green level, all blues); most lines are empty, and are told so by one test.
+    const auto met = [&](std::size_t i) {
+        return static_cast<unsigned>(counts[i] != 0) | static_cast<unsigned>(slot[i] != none);
     };
-    std::vector<weights> weight;
-    weight.reserve(sampled.size() + 1);
-    for (std::size_t i = 0; i < bin_count; ++i) {
-        if (slot[i] == none) continue;
-        const sampled_bin& bin = sampled[slot[i]];
-        ink_candidate c;
-        c.count = bin.count;
-        c.sampled = bin.sampled;
-        c.sum[0] = bin.r;
-        c.sum[1] = bin.g;
-        c.sum[2] = bin.b;
-        if (c.sampled == 0) {  // none on the sampled rows: its pixels count as the bin's centre
-            const auto centre = [&](std::size_t shift) { return (((i >> shift) & 31) << bin_shift) + (1U << (bin_shift - 1)); };
-            c.sampled = c.count;
-            c.sum[0] = centre(10) * c.count;
-            c.sum[1] = centre(5) * c.count;
-            c.sum[2] = centre(0) * c.count;
+    std::size_t found = 0;
+    for (std::size_t i = 0; i < bin_count; ++i) found += met(i);
+    std::vector<std::uint16_t> bins(found + 32);  // room for a line's last writes
+    found = 0;
+    for (std::size_t line = 0; line < bin_count; line += 32) {
+        std::uint32_t counted = 0;
+        std::uint16_t unslotted = none;
+        for (std::size_t i = line; i < line + 32; ++i) counted |= counts[i], unslotted &= slot[i];
+        if (counted == 0 && unslotted == none) continue;
+        for (std::size_t i = line; i < line + 32; ++i) {
+            bins[found] = static_cast<std::uint16_t>(i);
+            found += met(i);
         }
+    }
+    bins.resize(found);
+
+    // A bin without a slot reads the zero one after the others.
+    const std::size_t zero_slot = sampled.size();
+    sampled.push_back({0, 0, 0, 0, 0, 0});
+    scan_colours out;
+    out.candidates.resize(found);
+    // The weights of the bins in candidate order, and an empty bin's after them.
+    std::vector<bin_weights> weight(found + 1, {0, 0, 0});
+    for (std::size_t k = 0; k < found; ++k) {
+        const std::size_t i = bins[k];
+        const sampled_bin& bin = sampled[std::min<std::size_t>(slot[i], zero_slot)];
+        ink_candidate& c = out.candidates[k];
+        c.count = bin.count + bin.sampled + counts[i];
+        // A bin with no pixel on the sampled rows has its pixels counted as its centre.
+        const bool centred = bin.sampled == 0;
+        const auto centre = [&](std::size_t shift) {
+            return ((((i >> shift) & 31) << bin_shift) + (1U << (bin_shift - 1))) * c.count;
+        };
+        c.sampled = centred ? c.count : bin.sampled;
+        c.sum[0] = centred ? centre(10) : bin.r;
+        c.sum[1] = centred ? centre(5) : bin.g;
+        c.sum[2] = centred ? centre(0) : bin.b;
         c.mean = mean_colour(c.sum, c.sampled);
         c.lab = to_lab(c.mean);
-        candidate_of_bin[i] = static_cast<std::uint16_t>(out.candidates.size());
-        out.candidates.push_back(c);
-        out.bins.push_back(static_cast<std::uint16_t>(i));
-        weight.push_back({bin.count, bin.sampled, bin.flat});
+        weight[k] = {c.count, bin.sampled, bin.flat};
     }
-    weight.push_back({0, 0, 0});
-    // A noisy tint spreads over a few bins: its weight is that of its peak and the 26
-    // bins around it. A bin is beaten by a neighbour of more (flat) pixels, or of as
-    // many and before it: of two equal neighbours the first is the peak. Tested with
-    // | and &, not || and &&: branches on counts would be guesses.
-    for (std::size_t k = 0; k < out.candidates.size(); ++k) {
-        const std::size_t i = out.bins[k];
-        const weights own = weight[k];
-        const auto low = [](std::size_t v) { return v == 0 ? v : v - 1; };
-        const auto high = [](std::size_t v) { return v == 31 ? v : v + 1; };
-        const std::size_t r = i >> 10, g = (i >> 5) & 31, b = i & 31;
-        std::uint64_t flat = 0, sampled_around = 0, around = 0;
-        bool tint_beaten = false, stroke_beaten = false;
-        for (std::size_t rr = low(r); rr <= high(r); ++rr) {
-            for (std::size_t gg = low(g); gg <= high(g); ++gg) {
-                for (std::size_t bb = low(b); bb <= high(b); ++bb) {
-                    const std::size_t n = (rr << 10) | (gg << 5) | bb;
-                    const weights& other = weight[candidate_of_bin[n]];
-                    flat += other.flat;
-                    sampled_around += other.sampled;
-                    around += other.count;
-                    tint_beaten |= (other.flat > own.flat) | ((other.flat == own.flat) & (n < i));
-                    stroke_beaten |= (other.count > own.count) | ((other.count == own.count) & (n < i));
-                }
-            }
-        }
-        ink_candidate& c = out.candidates[k];
-        c.mass = flat * sample_rows;
-        c.flat_percent = sampled_around == 0 ? 0 : flat * 100 / sampled_around;
-        c.tint_peak = !tint_beaten;
-        c.stroke_peak = !stroke_beaten;
-        c.around = around;
-    }
+    weigh_neighbours(bins, weight, out.candidates, counts);
+    out.bins = std::move(bins);
+    out.by_bin = std::move(slot);
     return out;
 }
 
@@ -702,7 +861,7 @@ scan_colours colour_histogram(const scan_image& scan) {
 class mapping_table {
 public:
     mapping_table(const std::vector<palette_entry>& entries, std::size_t stroke, const std::vector<colour>& tints)
-        : entries_(entries), stroke_(stroke), off_(entries.size()) {
+        : entries_(entries), points_(entries), stroke_(stroke) {
         const linear_colour dark = to_linear(entries[std::min(stroke, entries.size() - 1)].c);
         for (std::size_t i = 0; i < entries.size(); ++i) {
             if (std::find(tints.begin(), tints.end(), entries[i].c) != tints.end()) tints_.push_back(i);
@@ -721,17 +880,46 @@ public:
             }
             curves_.push_back(c);
         }
+        // The tints a way passes near enough to matter: none farther from the box
+        // around it than blend_clearance.
+        for (std::size_t i = 0; i < curves_.size(); ++i) {
+            for (const std::size_t j : tints_) {
+                if (j != i && off_box(entries[j].lab, curves_[i]) < square(blend_clearance)) {
+                    curves_[i].tints.push_back(static_cast<std::uint8_t>(j));
+                }
+            }
+        }
     }
 
-    // best entry | keep entry << 8, for colour `c` of L*a*b* `lab`.
-    std::uint16_t value_of(const colour& c, const lab_colour& lab) {
-        const nearest_two near = nearest_of(entries_, lab);
+    // The value (best entry | keep entry << 8) of each of `candidates`, into
+    // value_of_bin at its bin. A few dozen colours at a time, step by step: the
+    // nearest entries of each, then the distances to them (a square root each, whose
+    // wait would hold up every test after it), then the rest.
+    void fill(const std::vector<ink_candidate>& candidates, const std::vector<std::uint16_t>& bins,
+              std::vector<std::uint16_t>& value_of_bin) {
+        constexpr std::size_t batch = 64;
+        std::array<nearest_two, batch> near;
+        std::array<std::int32_t, batch> ink_off;
+        for (std::size_t start = 0; start < candidates.size(); start += batch) {
+            const std::size_t count = std::min(batch, candidates.size() - start);
+            for (std::size_t k = 0; k < count; ++k) near[k] = nearest_of(points_, candidates[start + k].lab);
+            for (std::size_t k = 0; k < count; ++k) ink_off[k] = square_root_floor(near[k].first_d);
+            for (std::size_t k = 0; k < count; ++k) {
+                const ink_candidate& c = candidates[start + k];
+                value_of_bin[bins[start + k]] = value_of(c.mean, c.lab, near[k], ink_off[k]);
+            }
+        }
+    }
+
+private:
+    // best entry | keep entry << 8, for colour `c` of L*a*b* `lab`, whose nearest
+    // entries are `near`, the nearest ink_off away.
+    std::uint16_t value_of(const colour& c, const lab_colour& lab, const nearest_two& near, std::int32_t ink_off) {
         const std::size_t n = entries_.size();
         std::size_t best = near.first;
         const std::int64_t best_d = near.first_d;
         // The second is kept when at most keep_margin farther (in whole hundredths, as
         // distance() gives them): floor(sqrt(second_d)) <= ink_off + keep_margin.
-        const std::int32_t ink_off = square_root_floor(best_d);
         std::size_t keep = best;
         if (near.second < n && near.second_d < square(ink_off + keep_margin + 1)) keep = near.second;
         if (stroke_ < n && best != stroke_ && best_d > square(ink_noise)) {
@@ -743,12 +931,7 @@ public:
             std::int64_t least = ink_off - blend_penalty;  // positive: ink_off > ink_noise
             std::size_t passing = 0;
             for (std::size_t i = 0; i < n && entries_[i].lab.l > lab.l; ++i) {
-                const curve& way = curves_[i];
-                const auto outside = [](std::int32_t v, std::int32_t low, std::int32_t high) {
-                    return std::int64_t{std::max({low - v, v - high, 0})};
-                };
-                off_[i] = square(outside(lab.l, way.low.l, way.high.l)) + square(outside(lab.a, way.low.a, way.high.a)) +
-                          square(outside(lab.b, way.low.b, way.high.b));
+                off_[i] = off_box(lab, curves_[i]);
                 near_[passing] = static_cast<std::uint8_t>(i);
                 passing += i != stroke_ && off_[i] < square(least) ? 1U : 0U;
             }
@@ -785,7 +968,6 @@ public:
         return static_cast<std::uint16_t>(best | (keep << 8));
     }
 
-private:
     static constexpr std::size_t curve_steps = 32;
     static constexpr std::int64_t step = blend_scale / curve_steps;
 
@@ -796,41 +978,50 @@ private:
         std::int64_t length_squared = 0;
         std::array<lab_colour, curve_steps + 1> points;
         lab_colour low, high;  // the box around `points`, hence around the whole way
+        std::vector<std::uint8_t> tints;  // the tints (but this entry) near the box
     };
+
+    // The distance squared of `lab` from the box around `way`.
+    static std::int64_t off_box(const lab_colour& lab, const curve& way) {
+        const auto outside = [](std::int32_t v, std::int32_t low, std::int32_t high) {
+            return std::int64_t{std::max(std::max(low - v, v - high), 0)};
+        };
+        return square(outside(lab.l, way.low.l, way.high.l)) + square(outside(lab.a, way.low.a, way.high.a)) +
+               square(outside(lab.b, way.low.b, way.high.b));
+    }
 
     // True when the blend of entry `from` with the strokes' passes this near a tint (a
     // grey tint on the way from paper to black, say): the pixels there are the tint's,
     // however their noise lies along the blend.
     bool passes_an_ink(const lab_colour& blend, std::size_t from) const {
-        for (const std::size_t j : tints_) {
-            if (j != from && distance_squared(entries_[j].lab, blend) < square(blend_clearance)) return true;
+        for (const std::size_t j : curves_[from].tints) {
+            if (distance_squared(entries_[j].lab, blend) < square(blend_clearance)) return true;
         }
         return false;
     }
 
     const std::vector<palette_entry>& entries_;
+    lab_points points_;
     std::size_t stroke_;
     std::vector<std::size_t> tints_;  // entries that are tints
     std::vector<curve> curves_;
-    // Scratch for value_of(): squared distances, by entry, and the entries a blend may
-    // come through.
-    std::vector<std::int64_t> off_;
+    // Scratch for value_of(): squared distances from the boxes, by entry, and the
+    // entries a blend may come through.
+    std::array<std::int64_t, 256> off_{};
     std::array<std::uint8_t, 256> near_{};
 };
 
 void reduce_many_colours(scan_image& scan, std::size_t limit) {
-    const scan_colours colours = colour_histogram(scan);
+    scan_colours colours = colour_histogram(scan);
     const chosen_inks inks = choose_inks(colours.candidates, limit);
     const std::vector<palette_entry> entries = ordered_entries(inks.inks);
     std::size_t stroke = 0;  // entries.size() for none
     while (stroke < entries.size() && !(inks.has_stroke && entries[stroke].c == inks.stroke)) ++stroke;
     // Every pixel's bin has a candidate: the value of each (best | keep << 8), by bin.
-    std::vector<std::uint16_t> value_of_bin(bin_count);
+    std::vector<std::uint16_t>& value_of_bin = colours.by_bin;
     {
         mapping_table table(entries, stroke, inks.tints);
-        for (std::size_t k = 0; k < colours.candidates.size(); ++k) {
-            value_of_bin[colours.bins[k]] = table.value_of(colours.candidates[k].mean, colours.candidates[k].lab);
-        }
+        table.fill(colours.candidates, colours.bins, value_of_bin);
     }
     std::array<bool, 256> reached{};
     // Held in locals: the index bytes written here could alias any other byte, which
@@ -838,10 +1029,13 @@ void reduce_many_colours(scan_image& scan, std::size_t limit) {
     const std::uint16_t* value_of = value_of_bin.data();
     const std::uint32_t width = scan.width, height = scan.height;
     std::uint8_t* p = scan.pixels.data();
-    // Pixel i to its entry, given its left neighbour's (`previous`, 256 for none).
-    // Index byte i never overtakes the unread bytes at 3i and on.
+    // Pixel i to its entry, given its left neighbour's (`previous`, 256 for none), from
+    // its bin (bytes 2i and 2i + 1, as colour_histogram left it). Index byte i never
+    // overtakes the unread bins at 2i and on.
     const auto map = [&](std::size_t i, unsigned& previous) {
-        const unsigned value = value_of[bin_of(p + 3 * i)];
+        std::uint16_t bin = 0;
+        std::memcpy(&bin, p + 2 * i, 2);
+        const unsigned value = value_of[bin];
         // keep == previous ? keep : best, without a branch (g++ makes one of the plain
         // ?: here): where a tint's noise meets a blend no predictor can guess it.
         const unsigned keep = value >> 8U;
@@ -852,7 +1046,7 @@ void reduce_many_colours(scan_image& scan, std::size_t limit) {
     };
     // Each pixel waits for its left neighbour's entry: two rows at a time keep two
     // such chains going. Rows y and y + 1 together from y = 1 on, where the second
-    // row's index bytes stay clear of the first row's unread pixels (for y = 0 they
+    // row's index bytes stay clear of the first row's unread bins (for y = 0 they
     // would not).
     const auto row_start = [&](std::uint32_t y) { return std::size_t{y} * width; };
     for (unsigned previous = 256, x = 0; x < width; ++x) map(x, previous);
