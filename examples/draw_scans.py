@@ -176,18 +176,21 @@ def plane_terms(e, n, order):
     return np.stack(terms, axis=-1)
 
 
+def numbered_values(fields, letter):
+    """The comma lists of the keys letter1, letter2, ... up to the first one absent, as rows."""
+    rows = []
+    while "%s%d" % (letter, len(rows) + 1) in fields:
+        rows.append([float(v) for v in fields["%s%d" % (letter, len(rows) + 1)].split(",")])
+    return np.array(rows)
+
+
 class chart_geometry:
     """The pixel map of one chart: projection, fitted map and the border it gives."""
 
     def __init__(self, fields):
         self.width = int(fields["WI"])
         self.height = int(fields["HE"])
-        points = []
-        i = 1
-        while "C%d" % i in fields:
-            points.append([float(v) for v in fields["C%d" % i].split(",")])
-            i += 1
-        points = np.array(points)
+        points = numbered_values(fields, "C")
         # Longitudes are taken continuous about the reference points, so a chart across
         # the 180th meridian (given with longitudes past 180) has no seam.
         self.lon_ref = float(points[:, 3].mean())
@@ -213,12 +216,7 @@ class chart_geometry:
         plane.SetAxisMappingStrategy(osr.OAMS_TRADITIONAL_GIS_ORDER)
         self.to_plane = osr.CoordinateTransformation(geographic, plane)
         self.fit(points)
-        corners = []
-        i = 1
-        while "B%d" % i in fields:
-            corners.append([float(v) for v in fields["B%d" % i].split(",")])
-            i += 1
-        corners = np.array(corners)
+        corners = numbered_values(fields, "B")
         corners[:, 1] = self.chart_longitude(corners[:, 1])
         self.lat_min, self.lat_max = corners[:, 0].min(), corners[:, 0].max()
         self.lon_min, self.lon_max = corners[:, 1].min(), corners[:, 1].max()
