@@ -258,30 +258,26 @@ struct chosen_inks {
     colour stroke;              // one of `inks`, if has_stroke
 };
 
-// Picks the inks of a chart from its colours (`candidates` not empty): the tints, the
-// peaks of the flat pixels' colours, from the heaviest down; the strokes' dark colour,
-// unless a tint is near it (that tint then stands for the strokes); then the thin inks
-// (magenta lines, coloured lettering), the peaks of the remaining colours, unless they
-// are blends of two inks taken. Each is skipped when it is near an ink taken. Then
-// each ink but the strokes' own moves to the mean of the pixels near it.
-chosen_inks choose_inks(const std::vector<ink_candidate>& candidates, std::size_t limit) {
-    std::uint64_t total = 0;
+// The peaks among a chart's colours that may be inks, heaviest first: the tints, peaks
+// of the flat pixels' colours, and the thin inks, peaks of the remaining colours.
+struct ink_peaks {
+    std::vector<std::size_t> tints, thin;  // of the candidates
+};
+
+ink_peaks find_peaks(const std::vector<ink_candidate>& candidates, std::uint64_t total) {
     std::uint64_t heaviest = 0;
-    for (const auto& c : candidates) {
-        total += c.count;
-        heaviest = std::max(heaviest, c.mass);
-    }
+    for (const auto& c : candidates) heaviest = std::max(heaviest, c.mass);
     const std::uint64_t min_mass = std::min(std::max<std::uint64_t>(1, total / mass_divisor), heaviest);
     const std::uint64_t min_thin_mass = std::max<std::uint64_t>(1, total / thin_mass_divisor);
     const auto is_tint = [&](const ink_candidate& c) {
         return c.tint_peak && c.mass >= min_mass && c.flat_percent >= tint_flat_percent;
     };
-    std::vector<std::size_t> tints, thin;
+    ink_peaks peaks;
     for (std::size_t i = 0; i < candidates.size(); ++i) {
         if (is_tint(candidates[i])) {
-            tints.push_back(i);
+            peaks.tints.push_back(i);
         } else if (candidates[i].stroke_peak && candidates[i].around >= min_thin_mass) {
-            thin.push_back(i);
+            peaks.thin.push_back(i);
         }
     }
     const auto heavier = [&](auto weight) {
@@ -290,19 +286,25 @@ chosen_inks choose_inks(const std::vector<ink_candidate>& candidates, std::size_
             return key_of(candidates[x].mean) < key_of(candidates[y].mean);
         };
     };
-    std::sort(tints.begin(), tints.end(), heavier([](const ink_candidate& c) { return c.mass; }));
-    std::sort(thin.begin(), thin.end(), heavier([](const ink_candidate& c) { return c.around; }));
+    std::sort(peaks.tints.begin(), peaks.tints.end(), heavier([](const ink_candidate& c) { return c.mass; }));
+    std::sort(peaks.thin.begin(), peaks.thin.end(), heavier([](const ink_candidate& c) { return c.around; }));
+    return peaks;
+}
 
+// The inks taken so far, in the order taken, with the distances between them.
+struct ink_list {
     std::vector<palette_entry> inks;
-    std::vector<std::vector<std::int32_t>> apart;  // apart[y][x]: distance of inks x < y
-    std::vector<std::int32_t> off;                 // of the colour considered, from each ink
-    const auto take = [&](const palette_entry& c) {
-        apart.emplace_back();
-        for (const palette_entry& ink : inks) apart.back().push_back(distance(ink.lab, c.lab));
+    std::size_t first_thin = 0;  // where the thin inks start, once they do
+
+    void take(const palette_entry& c) {
+        apart_.emplace_back();
+        for (const palette_entry& ink : inks) apart_.back().push_back(distance(ink.lab, c.lab));
         inks.push_back(c);
-    };
-    std::size_t first_thin = 0;
-    const auto consider = [&](const palette_entry& c, bool tint, std::size_t room) {
+    }
+
+    // Takes c, while fewer than `room` inks are taken, unless it is near an ink taken
+    // or (a thin ink) a blend of two.
+    void consider(const palette_entry& c, bool tint, std::size_t room) {
         if (inks.size() >= room) return;
         bool taken = false;
         for (std::size_t i = 0; i < inks.size(); ++i) {
@@ -310,26 +312,28 @@ chosen_inks choose_inks(const std::vector<ink_candidate>& candidates, std::size_
             taken = taken || distance_squared(inks[i].lab, c.lab) < square(separation);
         }
         if (!taken && !tint) {
-            off.clear();
-            for (const palette_entry& ink : inks) off.push_back(distance(c.lab, ink.lab));
+            off_.clear();
+            for (const palette_entry& ink : inks) off_.push_back(distance(c.lab, ink.lab));
         }
         for (std::size_t x = 0; x < inks.size() && !taken && !tint; ++x) {
             for (std::size_t y = x + 1; y < inks.size() && !taken; ++y) {
                 // A blend in linear light bends off the straight way in L*a*b* by an
                 // eighth of its length at most: far off that way, no need to look closer.
-                if (off[x] + off[y] > apart[y][x] + 4 * blend_off) continue;
+                if (off_[x] + off_[y] > apart_[y][x] + 4 * blend_off) continue;
                 taken = is_blend(c, inks[x], inks[y]);
             }
         }
         if (!taken) take(c);
-    };
-    // The strokes have the first claim on a place, a single entry excepted.
-    const std::size_t room_for_tints = limit == 1 ? 1 : limit - 1;
-    for (std::size_t i : tints) consider({candidates[i].mean, candidates[i].lab}, true, room_for_tints);
+    }
 
-    // The strokes: their own entry, or the tint they are near (a black so wide that it
-    // is flat, or, in a scan without strokes, the darkest tint's noise).
-    const palette_entry dark = entry_of(stroke_colour(candidates, total));
+private:
+    std::vector<std::vector<std::int32_t>> apart_;  // apart_[y][x]: distance of inks x < y
+    std::vector<std::int32_t> off_;                 // of the colour considered, from each ink
+};
+
+// Of `inks`, the one nearest the strokes' dark colour within stroke_separation;
+// inks.size() for none.
+std::size_t ink_of_strokes(const std::vector<palette_entry>& inks, const palette_entry& dark) {
     std::size_t stroke = inks.size();
     for (std::size_t i = 0; i < inks.size(); ++i) {
         if (distance_squared(inks[i].lab, dark.lab) < square(stroke_separation) &&
@@ -337,13 +341,14 @@ chosen_inks choose_inks(const std::vector<ink_candidate>& candidates, std::size_
             stroke = i;
         }
     }
-    const std::size_t tint_count = inks.size();
-    if (stroke == inks.size() && (limit > 1 || inks.empty())) take(dark);
-    first_thin = inks.size();
-    for (std::size_t i : thin) consider({candidates[i].mean, candidates[i].lab}, false, limit);
+    return stroke;
+}
 
-    // Only pixels near an ink set its colour: blends pull no ink. The strokes' own
-    // entry keeps its colour: it is what the darkest strokes look like.
+// Each ink moved to the mean of the colours near it: only they set its colour, so
+// blends pull no ink. The strokes' own entry (`own_stroke`, inks.size() for none) keeps
+// its colour: it is what the darkest strokes look like.
+std::vector<colour> settled_inks(const std::vector<palette_entry>& inks, const std::vector<ink_candidate>& candidates,
+                                 std::size_t own_stroke) {
     std::vector<std::array<std::uint64_t, 4>> core(inks.size());
     const lab_points ink_points(inks);
     for (const auto& c : candidates) {
@@ -352,12 +357,41 @@ chosen_inks choose_inks(const std::vector<ink_candidate>& candidates, std::size_
         for (std::size_t k = 0; k < 3; ++k) core[i][k] += c.sum[k];
         core[i][3] += c.sampled;
     }
-    chosen_inks chosen;
+    std::vector<colour> settled;
     for (std::size_t i = 0; i < inks.size(); ++i) {
-        const bool own_stroke = i == tint_count && first_thin > tint_count;
-        chosen.inks.push_back(core[i][3] == 0 || own_stroke ? inks[i].c : mean_colour(core[i].data(), core[i][3]));
-        if (i < tint_count) chosen.tints.push_back(chosen.inks.back());
+        settled.push_back(core[i][3] == 0 || i == own_stroke ? inks[i].c : mean_colour(core[i].data(), core[i][3]));
     }
+    return settled;
+}
+
+// Picks the inks of a chart from its colours (`candidates` not empty): the tints, the
+// peaks of the flat pixels' colours, from the heaviest down; the strokes' dark colour,
+// unless a tint is near it (that tint then stands for the strokes); then the thin inks
+// (magenta lines, coloured lettering), the peaks of the remaining colours, unless they
+// are blends of two inks taken. Each is skipped when it is near an ink taken. Then
+// each ink but the strokes' own moves to the mean of the pixels near it.
+chosen_inks choose_inks(const std::vector<ink_candidate>& candidates, std::size_t limit) {
+    std::uint64_t total = 0;
+    for (const auto& c : candidates) total += c.count;
+    const ink_peaks peaks = find_peaks(candidates, total);
+    ink_list taken;
+    // The strokes have the first claim on a place, a single entry excepted.
+    const std::size_t room_for_tints = limit == 1 ? 1 : limit - 1;
+    for (std::size_t i : peaks.tints) taken.consider({candidates[i].mean, candidates[i].lab}, true, room_for_tints);
+
+    // The strokes: their own entry, or the tint they are near (a black so wide that it
+    // is flat, or, in a scan without strokes, the darkest tint's noise).
+    const palette_entry dark = entry_of(stroke_colour(candidates, total));
+    const std::size_t stroke = ink_of_strokes(taken.inks, dark);
+    const std::size_t tint_count = taken.inks.size();
+    if (stroke == tint_count && (limit > 1 || taken.inks.empty())) taken.take(dark);
+    taken.first_thin = taken.inks.size();
+    for (std::size_t i : peaks.thin) taken.consider({candidates[i].mean, candidates[i].lab}, false, limit);
+
+    const bool own_stroke = taken.first_thin > tint_count;
+    chosen_inks chosen;
+    chosen.inks = settled_inks(taken.inks, candidates, own_stroke ? tint_count : taken.inks.size());
+    chosen.tints.assign(chosen.inks.begin(), chosen.inks.begin() + static_cast<std::ptrdiff_t>(tint_count));
     chosen.has_stroke = stroke < chosen.inks.size();
     if (chosen.has_stroke) chosen.stroke = chosen.inks[stroke];
     return chosen;
@@ -437,13 +471,18 @@ std::array<std::uint8_t, 256> grey_levels(const std::array<std::uint64_t, 256>& 
     return shown;
 }
 
-void reduce_one_byte(scan_image& scan, std::size_t limit) {
-    std::array<std::uint64_t, 256> counts{};
-    for (const std::uint8_t p : scan.pixels) ++counts[p];
+// The colour each byte value stands for: its palette entry, or its grey level (the
+// levels of least error when there are more than `limit`).
+std::array<colour, 256> colours_of_values(const scan_image& scan, const std::array<std::uint64_t, 256>& counts,
+                                          std::size_t limit) {
     std::size_t present = 0;
     for (const auto c : counts) present += c > 0;
-
     std::array<colour, 256> colour_of{};
+    if (scan.type == scan_image::kind::grey && present > limit) {
+        const auto shown = grey_levels(counts, limit);
+        for (std::size_t v = 0; v < 256; ++v) colour_of[v] = {shown[v], shown[v], shown[v]};
+        return colour_of;
+    }
     for (std::size_t v = 0; v < 256; ++v) {
         const auto level = static_cast<std::uint8_t>(v);
         if (scan.type == scan_image::kind::grey) {
@@ -452,23 +491,27 @@ void reduce_one_byte(scan_image& scan, std::size_t limit) {
             colour_of[v] = scan.palette[v];
         }
     }
-    if (scan.type == scan_image::kind::grey && present > limit) {
-        const auto shown = grey_levels(counts, limit);
-        for (std::size_t v = 0; v < 256; ++v) colour_of[v] = {shown[v], shown[v], shown[v]};
-    }
+    return colour_of;
+}
 
-    // The used colours, merged, with their counts.
-    std::vector<ink_candidate> used;
-    std::array<std::size_t, 256> used_of{};
+// The colours used, merged where two values stand for one, with their counts.
+struct used_colours {
+    std::vector<ink_candidate> colours;
+    std::array<std::size_t, 256> of_value{};  // of each value used, its colour
+};
+
+used_colours merge_used(const std::array<std::uint64_t, 256>& counts, const std::array<colour, 256>& colour_of) {
+    used_colours used;
     for (std::size_t v = 0; v < 256; ++v) {
         if (counts[v] == 0) continue;
         const colour c = colour_of[v];
-        auto same = std::find_if(used.begin(), used.end(), [&](const ink_candidate& u) { return u.mean == c; });
-        if (same == used.end()) {
-            used.push_back({c, to_lab(c), 0, 0, {0, 0, 0}, 0, 0, 0, true, true});
-            same = used.end() - 1;
+        auto same = std::find_if(used.colours.begin(), used.colours.end(),
+                                 [&](const ink_candidate& u) { return u.mean == c; });
+        if (same == used.colours.end()) {
+            used.colours.push_back({c, to_lab(c), 0, 0, {0, 0, 0}, 0, 0, 0, true, true});
+            same = used.colours.end() - 1;
         }
-        used_of[v] = static_cast<std::size_t>(same - used.begin());
+        used.of_value[v] = static_cast<std::size_t>(same - used.colours.begin());
         same->count += counts[v];
         same->sampled += counts[v];
         same->around += counts[v];
@@ -476,27 +519,39 @@ void reduce_one_byte(scan_image& scan, std::size_t limit) {
         same->sum[1] += std::uint64_t{c.g} * counts[v];
         same->sum[2] += std::uint64_t{c.b} * counts[v];
     }
-    const bool kept = used.size() <= limit;
+    return used;
+}
+
+// A second look at the pixels, for the flat ones: dithered or blended entries then
+// weigh little, as in a colour scan. Every used colour is its own peak.
+void weigh_flat_pixels(const scan_image& scan, const std::array<colour, 256>& colour_of, used_colours& used) {
+    const std::uint32_t w = scan.width;
+    for (std::uint32_t y = 0; y < scan.height; ++y) {
+        const std::uint8_t* row = scan.row(y);
+        const std::uint8_t* up = y > 0 ? row - w : row;
+        for (std::uint32_t x = 0; x < w; ++x) {
+            const std::uint8_t left = row[x > 0 ? x - 1 : 0];
+            const std::uint8_t rgb[3] = {colour_of[row[x]].r, colour_of[row[x]].g, colour_of[row[x]].b};
+            const std::uint8_t rgb_left[3] = {colour_of[left].r, colour_of[left].g, colour_of[left].b};
+            const std::uint8_t rgb_up[3] = {colour_of[up[x]].r, colour_of[up[x]].g, colour_of[up[x]].b};
+            used.colours[used.of_value[row[x]]].mass += near_colour(rgb, rgb_left) && near_colour(rgb, rgb_up);
+        }
+    }
+    for (auto& u : used.colours) u.flat_percent = u.mass * 100 / u.count;
+}
+
+void reduce_one_byte(scan_image& scan, std::size_t limit) {
+    std::array<std::uint64_t, 256> counts{};
+    for (const std::uint8_t p : scan.pixels) ++counts[p];
+    const std::array<colour, 256> colour_of = colours_of_values(scan, counts, limit);
+    used_colours used = merge_used(counts, colour_of);
+    const bool kept = used.colours.size() <= limit;
     std::vector<colour> chosen;
     if (kept) {
-        for (const auto& u : used) chosen.push_back(u.mean);
+        for (const auto& u : used.colours) chosen.push_back(u.mean);
     } else {
-        // A second look at the pixels, for the flat ones: dithered or blended entries
-        // then weigh little, as in a colour scan. Every used colour is its own peak.
-        const std::uint32_t w = scan.width;
-        for (std::uint32_t y = 0; y < scan.height; ++y) {
-            const std::uint8_t* row = scan.row(y);
-            const std::uint8_t* up = y > 0 ? row - w : row;
-            for (std::uint32_t x = 0; x < w; ++x) {
-                const std::uint8_t left = row[x > 0 ? x - 1 : 0];
-                const std::uint8_t rgb[3] = {colour_of[row[x]].r, colour_of[row[x]].g, colour_of[row[x]].b};
-                const std::uint8_t rgb_left[3] = {colour_of[left].r, colour_of[left].g, colour_of[left].b};
-                const std::uint8_t rgb_up[3] = {colour_of[up[x]].r, colour_of[up[x]].g, colour_of[up[x]].b};
-                used[used_of[row[x]]].mass += near_colour(rgb, rgb_left) && near_colour(rgb, rgb_up);
-            }
-        }
-        for (auto& u : used) u.flat_percent = u.mass * 100 / u.count;
-        chosen = choose_inks(used, limit).inks;
+        weigh_flat_pixels(scan, colour_of, used);
+        chosen = choose_inks(used.colours, limit).inks;
     }
     const std::vector<palette_entry> entries = ordered_entries(chosen);
 
@@ -697,109 +752,141 @@ struct scan_colours {
     std::vector<std::uint16_t> by_bin;  // bin_count entries of scratch, for a table by bin
 };
 
-// The scan's colours at 5 bits a channel: each bin with its pixel count and, from
-// every sample_rows-th row (from the second on), its flat pixels and the sums of its
-// channels (for the exact mean colour). The flat test costs more than the count: a
-// quarter of the rows tells tints from blends as well as all of them do.
+// What one pass over a scan's pixels gathers, at 5 bits a channel: each bin's pixel
+// count and, from every sample_rows-th row (from the second on), its flat pixels and the
+// sums of its channels (for the exact mean colour). The flat test costs more than the
+// count: a quarter of the rows tells tints from blends as well as all of them do.
 //
 // A chart's scan fills a few thousand of the 32768 bins, a small scan's about as many
 // as a large one's: what the scan's size does not pay for is kept small, and a step
 // over all the bins is a plain loop the compiler can run many bins at a time. Counts
 // are 32 bits, added up into the sampled bins every 2^32 - 1 pixels at most; the
 // sampled rows' pixels and sums go to a packed list of the bins they meet.
-//
-// It leaves each pixel's bin in the scan's buffer, in place of its colour (pixel i at
-// bytes 2i and 2i + 1, in the machine's order): the pass that maps the pixels reads
-// the bin there rather than working it out again.
-scan_colours colour_histogram(scan_image& scan) {
+struct bin_tally {
     struct sampled_bin {
         std::uint64_t count, sampled, flat, r, g, b;
     };
-    constexpr std::uint16_t none = 0xFFFF;
-    std::vector<std::uint16_t> slot(bin_count, none);  // of the bin in `sampled`
+    static constexpr std::uint16_t none = 0xFFFF;
+    std::vector<std::uint16_t> slot = std::vector<std::uint16_t>(bin_count, none);  // of the bin in `sampled`
     std::vector<sampled_bin> sampled;
-    sampled.reserve(4096);
-    const auto slot_of = [&](std::size_t bin) {
+    // Sized for the grid of bins it becomes when the counts have been read.
+    std::vector<std::uint32_t> counts = std::vector<std::uint32_t>(grid_cells, 0);
+
+    bin_tally() { sampled.reserve(4096); }
+
+    sampled_bin& sampled_of(std::size_t bin) {
         if (slot[bin] == none) {
             slot[bin] = static_cast<std::uint16_t>(sampled.size());
             sampled.push_back({0, 0, 0, 0, 0, 0});
         }
-        return slot[bin];
-    };
-    // Sized for the grid of bins it becomes when the counts have been read.
-    std::vector<std::uint32_t> counts(grid_cells, 0);
+        return sampled[slot[bin]];
+    }
+
+    // Moves the counts into the sampled bins, before they can overflow.
+    void add_up_counts() {
+        for (std::size_t bin = 0; bin < bin_count; ++bin) {
+            if (counts[bin] == 0) continue;
+            sampled_of(bin).count += counts[bin];
+            counts[bin] = 0;
+        }
+    }
+};
+
+// Pixel i's bin goes to bytes 2i and 2i + 1 of the scan's buffer, which the pixel's own
+// bytes (3i on) and the rest of the scan lie after.
+void keep_bin(std::uint8_t* to, std::size_t bin) {
+    const auto two_bytes = static_cast<std::uint16_t>(bin);
+    std::memcpy(to, &two_bytes, 2);
+}
+
+void keep_row_bins(std::uint8_t* pixels, std::size_t stride) {
+    std::uint8_t* to = pixels;
+    for (const std::uint8_t* p = pixels; p != pixels + stride; p += 3, to += 2) keep_bin(to, bin_of(p));
+}
+
+// A row that is not sampled: its pixels counted and their bins kept, two pixels a step
+// (half the loop's own work, on most of the pixels).
+void count_row(const std::uint8_t* p, const std::uint8_t* end, std::uint8_t* to, std::uint32_t* counts) {
+    for (; end - p >= 6; p += 6, to += 4) {
+        const std::size_t bin = bin_of(p), next = bin_of(p + 3);
+        ++counts[bin];
+        ++counts[next];
+        keep_bin(to, bin);
+        keep_bin(to + 2, next);
+    }
+    if (p != end) {
+        const std::size_t bin = bin_of(p);
+        ++counts[bin];
+        keep_bin(to, bin);
+    }
+}
+
+// Which pixels of the row at `p` (below the row `p - stride`) are flat: near[3i] is 1
+// when each channel of pixel i is near that of its left neighbour (the first pixel's is
+// itself) and of the one above. Tested a byte at a time first, then the three bytes of
+// each pixel together, in loops the compiler runs many bytes at a time.
+void mark_flat_pixels(const std::uint8_t* p, std::size_t stride, std::vector<std::uint8_t>& near) {
+    const std::uint8_t* up = p - stride;
+    for (std::size_t i = 0; i < 3; ++i) near[i] = near_byte(p[i], up[i]);
+    for (std::size_t i = 3; i < stride; ++i) near[i] = near_byte(p[i], p[i - 3]) & near_byte(p[i], up[i]);
+    for (std::size_t i = 0; i + 2 < stride; ++i) near[i] = near[i] & near[i + 1] & near[i + 2];
+}
+
+// A sampled row: its pixels counted in their slots, with their flat pixels (as
+// mark_flat_pixels left them in `near`) and sums, and their bins kept.
+void tally_sampled_row(const std::uint8_t* p, std::size_t stride, std::uint8_t* to,
+                       const std::vector<std::uint8_t>& near, bin_tally& tally) {
+    const std::uint8_t* end = p + stride;
+    for (const std::uint8_t* flat = near.data(); p != end; p += 3, flat += 3, to += 2) {
+        const std::size_t bin = bin_of(p);
+        keep_bin(to, bin);
+        bin_tally::sampled_bin& into = tally.sampled_of(bin);
+        ++into.sampled;
+        into.flat += *flat;
+        into.r += p[0];
+        into.g += p[1];
+        into.b += p[2];
+    }
+}
+
+// The pass over the pixels. It leaves each pixel's bin in the scan's buffer, in place
+// of its colour (pixel i at bytes 2i and 2i + 1, in the machine's order): the pass that
+// maps the pixels reads the bin there rather than working it out again. From the third
+// row on the bins stay clear of the row above, which the next row's flat test still
+// reads; of the rows before, only the first one's bins would not: they wait for the
+// second row's test.
+bin_tally tally_bins(scan_image& scan) {
+    bin_tally tally;
     std::vector<std::uint8_t> near(std::size_t{scan.width} * 3);
     const std::uint32_t band_rows = std::max<std::uint32_t>(1, 0xFFFFFFFFU / scan.width);
     const std::size_t stride = std::size_t{scan.width} * 3;
     std::uint8_t* const pixels = scan.pixels.data();
-    // Pixel i's bin goes to bytes 2i and 2i + 1, which the pixel's own bytes (3i on)
-    // and the rest of the scan lie after. From the third row on the bins also stay
-    // clear of the row above, which the next row's flat test still reads; of the rows
-    // before, only the first one's bins would not: they wait for the second row's test.
-    const auto keep_bin = [](std::uint8_t* to, std::size_t bin) {
-        const auto two_bytes = static_cast<std::uint16_t>(bin);
-        std::memcpy(to, &two_bytes, 2);
-    };
-    const auto keep_first_row_bins = [&] {
-        std::uint8_t* to = pixels;
-        for (const std::uint8_t* p = pixels; p != pixels + stride; p += 3, to += 2) keep_bin(to, bin_of(p));
-    };
     for (std::uint32_t y = 0; y < scan.height; ++y) {
         const std::uint8_t* p = pixels + y * stride;
-        const std::uint8_t* end = p + stride;
         std::uint8_t* to = pixels + std::size_t{y} * scan.width * 2;
         if (y == 0) {
-            for (; p != end; p += 3) ++counts[bin_of(p)];
+            for (const std::uint8_t* end = p + stride; p != end; p += 3) ++tally.counts[bin_of(p)];
         } else if (y % sample_rows != 1) {
-            // Two pixels a step: half the loop's own work, on most of the pixels.
-            for (; end - p >= 6; p += 6, to += 4) {
-                const std::size_t bin = bin_of(p), next = bin_of(p + 3);
-                ++counts[bin];
-                ++counts[next];
-                keep_bin(to, bin);
-                keep_bin(to + 2, next);
-            }
-            if (p != end) {
-                const std::size_t bin = bin_of(p);
-                ++counts[bin];
-                keep_bin(to, bin);
-            }
+            count_row(p, p + stride, to, tally.counts.data());
         } else {
-            // A pixel is flat when each channel is near that of its left neighbour (the
-            // first pixel's is itself) and of the one above: tested a byte at a time
-            // first, then the three bytes of each pixel together, in loops the compiler
-            // runs many bytes at a time. These pixels are counted in their slots.
-            const std::uint8_t* up = p - stride;
-            for (std::size_t i = 0; i < 3; ++i) near[i] = near_byte(p[i], up[i]);
-            for (std::size_t i = 3; i < stride; ++i) near[i] = near_byte(p[i], p[i - 3]) & near_byte(p[i], up[i]);
-            for (std::size_t i = 0; i + 2 < stride; ++i) near[i] = near[i] & near[i + 1] & near[i + 2];
-            if (y == 1) keep_first_row_bins();
-            for (const std::uint8_t* flat = near.data(); p != end; p += 3, flat += 3, to += 2) {
-                const std::size_t bin = bin_of(p);
-                keep_bin(to, bin);
-                sampled_bin& into = sampled[slot_of(bin)];
-                ++into.sampled;
-                into.flat += *flat;
-                into.r += p[0];
-                into.g += p[1];
-                into.b += p[2];
-            }
+            mark_flat_pixels(p, stride, near);
+            if (y == 1) keep_row_bins(pixels, stride);
+            tally_sampled_row(p, stride, to, near, tally);
         }
-        if ((y + 1) % band_rows == 0 && y + 1 < scan.height) {
-            for (std::size_t bin = 0; bin < bin_count; ++bin) {
-                if (counts[bin] == 0) continue;
-                sampled[slot_of(bin)].count += counts[bin];
-                counts[bin] = 0;
-            }
-        }
+        if ((y + 1) % band_rows == 0 && y + 1 < scan.height) tally.add_up_counts();
     }
-    if (scan.height == 1) keep_first_row_bins();
+    if (scan.height == 1) keep_row_bins(pixels, stride);
+    return tally;
+}
 
-    // The bins met, in order: those counted since the last band, and those with a slot
-    // (met on a sampled row, or in a band before). Bins come in lines of 32 (one red
-    // and green level, all blues); most lines are empty, and are told so by one test.
+// The bins met, in order: those counted since the last band, and those with a slot
+// (met on a sampled row, or in a band before). Bins come in lines of 32 (one red and
+// green level, all blues); most lines are empty, and are told so by one test.
+std::vector<std::uint16_t> bins_met(const bin_tally& tally) {
+    const auto& counts = tally.counts;
+    const auto& slot = tally.slot;
     const auto met = [&](std::size_t i) {
-        return static_cast<unsigned>(counts[i] != 0) | static_cast<unsigned>(slot[i] != none);
+        return static_cast<unsigned>(counts[i] != 0) | static_cast<unsigned>(slot[i] != bin_tally::none);
     };
     std::size_t found = 0;
     for (std::size_t i = 0; i < bin_count; ++i) found += met(i);
@@ -807,28 +894,35 @@ scan_colours colour_histogram(scan_image& scan) {
     found = 0;
     for (std::size_t line = 0; line < bin_count; line += 32) {
         std::uint32_t counted = 0;
-        std::uint16_t unslotted = none;
+        std::uint16_t unslotted = bin_tally::none;
         for (std::size_t i = line; i < line + 32; ++i) counted |= counts[i], unslotted &= slot[i];
-        if (counted == 0 && unslotted == none) continue;
+        if (counted == 0 && unslotted == bin_tally::none) continue;
         for (std::size_t i = line; i < line + 32; ++i) {
             bins[found] = static_cast<std::uint16_t>(i);
             found += met(i);
         }
     }
     bins.resize(found);
+    return bins;
+}
 
+// The scan's colours, one candidate for each bin its pixels fall in, in bin order.
+scan_colours colour_histogram(scan_image& scan) {
+    bin_tally tally = tally_bins(scan);
+    std::vector<std::uint16_t> bins = bins_met(tally);
+    const std::size_t found = bins.size();
     // A bin without a slot reads the zero one after the others.
-    const std::size_t zero_slot = sampled.size();
-    sampled.push_back({0, 0, 0, 0, 0, 0});
+    const std::size_t zero_slot = tally.sampled.size();
+    tally.sampled.push_back({0, 0, 0, 0, 0, 0});
     scan_colours out;
     out.candidates.resize(found);
     // The weights of the bins in candidate order, and an empty bin's after them.
     std::vector<bin_weights> weight(found + 1, {0, 0, 0});
     for (std::size_t k = 0; k < found; ++k) {
         const std::size_t i = bins[k];
-        const sampled_bin& bin = sampled[std::min<std::size_t>(slot[i], zero_slot)];
+        const bin_tally::sampled_bin& bin = tally.sampled[std::min<std::size_t>(tally.slot[i], zero_slot)];
         ink_candidate& c = out.candidates[k];
-        c.count = bin.count + bin.sampled + counts[i];
+        c.count = bin.count + bin.sampled + tally.counts[i];
         // A bin with no pixel on the sampled rows has its pixels counted as its centre.
         const bool centred = bin.sampled == 0;
         const auto centre = [&](std::size_t shift) {
@@ -842,9 +936,9 @@ scan_colours colour_histogram(scan_image& scan) {
         c.lab = to_lab(c.mean);
         weight[k] = {c.count, bin.sampled, bin.flat};
     }
-    weigh_neighbours(bins, weight, out.candidates, counts);
+    weigh_neighbours(bins, weight, out.candidates, tally.counts);
     out.bins = std::move(bins);
-    out.by_bin = std::move(slot);
+    out.by_bin = std::move(tally.slot);
     return out;
 }
 
