@@ -51,6 +51,8 @@ std::string input_buffer::line_at(std::uint32_t index) const {
 
 std::size_t input_buffer::line_count() const { return lines_.size(); }
 
+std::size_t input_buffer::text_size() const { return text_.size(); }
+
 std::string_view input_buffer::line_view(std::size_t index) const { return line(index); }
 
 std::string_view input_buffer::find_value(std::string_view key) const {

@@ -55,6 +55,9 @@ public:
     std::size_t line_count() const;
     std::string_view line_view(std::size_t index) const;
 
+    /// The bytes of every stored line together, line ends not counted.
+    std::size_t text_size() const;
+
     /// The value of the first stored line that carries `key`; the empty text when none does.
     std::string lookup_value(std::string_view key) const;
 

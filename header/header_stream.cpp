@@ -36,6 +36,8 @@ void header_stream::set_precision(int digits) { precision_ = digits; }
 
 std::size_t header_stream::size() const { return text_.size(); }
 
+void header_stream::reserve(std::size_t bytes) { text_.reserve(bytes); }
+
 std::string header_stream::take_text() { return std::exchange(text_, {}); }
 
 std::string format_real(double number, int digits) {

@@ -30,6 +30,9 @@ public:
     /// How many bytes are written: the offset at which the next text will stand.
     std::size_t size() const;
 
+    /// Makes room for `bytes` in all, so that a large header is not copied as it grows.
+    void reserve(std::size_t bytes);
+
     /// Everything written; the stream is left empty.
     std::string take_text();
 

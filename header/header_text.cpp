@@ -16,6 +16,9 @@ header_text render_header(input_buffer& record) {
     chart_parameters parameters;
     work_out_group_a(record, parameters);
     header_stream header;
+    // A header holds about the record's bytes again (its points, its template lines),
+    // plus a few records of its own.
+    header.reserve(record.text_size() + 2048);
     header << "! Created by hdrmill " << version_tag << " - Use at your own risk!";
     header.end_line();
     write_template_lines(record, header);
