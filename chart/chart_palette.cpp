@@ -335,11 +335,10 @@ private:
 // inks.size() for none.
 std::size_t ink_of_strokes(const std::vector<palette_entry>& inks, const palette_entry& dark) {
     std::size_t stroke = inks.size();
+    std::int64_t least = square(stroke_separation);
     for (std::size_t i = 0; i < inks.size(); ++i) {
-        if (distance_squared(inks[i].lab, dark.lab) < square(stroke_separation) &&
-            (stroke == inks.size() || distance_squared(inks[i].lab, dark.lab) < distance_squared(inks[stroke].lab, dark.lab))) {
-            stroke = i;
-        }
+        const std::int64_t d = distance_squared(inks[i].lab, dark.lab);
+        if (d < least) least = d, stroke = i;
     }
     return stroke;
 }
@@ -397,9 +396,6 @@ chosen_inks choose_inks(const std::vector<ink_candidate>& candidates, std::size_
     return chosen;
 }
 
-// Branch-free: the flat test runs on every pixel of the sampled rows.
-unsigned near_level(int x, int y) { return static_cast<unsigned>(x - y + flat_step) <= 2U * flat_step ? 1U : 0U; }
-
 // 1 when two levels are at most flat_step apart, in bytes alone, so that the compiler
 // can test a row many bytes at a time.
 std::uint8_t near_byte(std::uint8_t x, std::uint8_t y) {
@@ -408,7 +404,7 @@ std::uint8_t near_byte(std::uint8_t x, std::uint8_t y) {
 }
 
 bool near_colour(const std::uint8_t* p, const std::uint8_t* q) {
-    return (near_level(p[0], q[0]) & near_level(p[1], q[1]) & near_level(p[2], q[2])) != 0;
+    return (near_byte(p[0], q[0]) & near_byte(p[1], q[1]) & near_byte(p[2], q[2])) != 0;
 }
 
 // ---- one byte a pixel: indexed and grey scans ----
@@ -567,7 +563,7 @@ void reduce_one_byte(scan_image& scan, std::size_t limit) {
             entry_of_value[v] =
                 static_cast<std::size_t>(std::find_if(entries.begin(), entries.end(), same) - entries.begin());
         } else {
-            entry_of_value[v] = nearest_of(points, to_lab(colour_of[v])).first;
+            entry_of_value[v] = nearest_of(points, used.colours[used.of_value[v]].lab).first;
         }
         reached[entry_of_value[v]] = true;
     }
@@ -599,8 +595,10 @@ struct small_colour_set {
     }
 };
 
-std::uint32_t key_at(const std::uint8_t* p) {
-    return (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
+std::uint32_t key_at(const std::uint8_t* p) { return key_of({p[0], p[1], p[2]}); }
+
+colour colour_of_key(std::uint32_t key) {
+    return {static_cast<std::uint8_t>(key >> 16), static_cast<std::uint8_t>(key >> 8), static_cast<std::uint8_t>(key)};
 }
 
 // Gathers the distinct colours of the scan; false as soon as there are more than
@@ -625,8 +623,7 @@ void reduce_few_colours(scan_image& scan, small_colour_set& set) {
     std::vector<colour> colours;
     for (const std::uint32_t k : set.keys) {
         if (k == 0) continue;
-        colours.push_back(
-            {static_cast<std::uint8_t>((k - 1) >> 16), static_cast<std::uint8_t>((k - 1) >> 8), static_cast<std::uint8_t>(k - 1)});
+        colours.push_back(colour_of_key(k - 1));
     }
     const std::vector<palette_entry> entries = ordered_entries(colours);
     scan.palette.clear();
@@ -957,8 +954,9 @@ public:
     mapping_table(const std::vector<palette_entry>& entries, std::size_t stroke, const std::vector<colour>& tints)
         : entries_(entries), points_(entries), stroke_(stroke) {
         const linear_colour dark = to_linear(entries[std::min(stroke, entries.size() - 1)].c);
+        std::vector<std::size_t> tint_entries;
         for (std::size_t i = 0; i < entries.size(); ++i) {
-            if (std::find(tints.begin(), tints.end(), entries[i].c) != tints.end()) tints_.push_back(i);
+            if (std::find(tints.begin(), tints.end(), entries[i].c) != tints.end()) tint_entries.push_back(i);
             curve c;
             c.linear = to_linear(entries[i].c);
             const std::int64_t w[3] = {std::int64_t{dark.r} - c.linear.r, std::int64_t{dark.g} - c.linear.g,
@@ -977,7 +975,7 @@ public:
         // The tints a way passes near enough to matter: none farther from the box
         // around it than blend_clearance.
         for (std::size_t i = 0; i < curves_.size(); ++i) {
-            for (const std::size_t j : tints_) {
+            for (const std::size_t j : tint_entries) {
                 if (j != i && off_box(entries[j].lab, curves_[i]) < square(blend_clearance)) {
                     curves_[i].tints.push_back(static_cast<std::uint8_t>(j));
                 }
@@ -1097,7 +1095,6 @@ private:
     const std::vector<palette_entry>& entries_;
     lab_points points_;
     std::size_t stroke_;
-    std::vector<std::size_t> tints_;  // entries that are tints
     std::vector<curve> curves_;
     // Scratch for value_of(): squared distances from the boxes, by entry, and the
     // entries a blend may come through.

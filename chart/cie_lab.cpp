@@ -42,10 +42,10 @@ constexpr std::uint64_t one = 1U << 20;  // 1.0 in the scale of f(t)
 // is read off a table of cbrt(s * 2^30) for s at 256 points an octave (t from 2^23 to
 // 2^30) and interpolated, which leaves it at most 0.36 below the root and never 1e-9
 // above. Half a unit more puts the guess 0.14 to 0.5 above the root, so that its whole
-// part is the root's or one more, and one step down makes it exact: no rounding of the
-// doubles (a fused multiply-add, say), a millionth either way, could move it out of
-// that range. bench/cube_root_check.cpp checks every t that cie_f passes, 2^23.2 to
-// 2^30. The table's doubles are only guesses: no compiler can change a result.
+// part is the root's or one more, and one step down makes it exact. The steps after
+// the guess test it in integers and keep it exact however the doubles are rounded (a
+// fused multiply-add, say): the table's doubles are only guesses, and no compiler can
+// change a result.
 struct cube_roots {
     static constexpr int first_octave = 23;
     static constexpr int steps = 256;  // an octave
@@ -82,8 +82,10 @@ std::uint64_t cube_root_floor(std::uint64_t t) {
     const auto within = static_cast<double>(static_cast<std::int64_t>(t - cube_roots::point(i)));
     const double per_step = std::bit_cast<double>(static_cast<std::uint64_t>(1023 - shift) << 52);  // 2^-shift
     const std::uint64_t x = t << 30;
-    const auto y = static_cast<std::uint64_t>(static_cast<std::int64_t>(y0 + (y1 - y0) * (within * per_step) + 0.5));
-    return y - (y * y * y > x ? 1 : 0);
+    auto y = static_cast<std::uint64_t>(static_cast<std::int64_t>(y0 + (y1 - y0) * (within * per_step) + 0.5));
+    while (y * y * y > x) --y;
+    while ((y + 1) * (y + 1) * (y + 1) <= x) ++y;
+    return y;
 }
 
 // CIE f(t) for t in units of 2^-30, result in units of 2^-20.

@@ -5,7 +5,7 @@
 namespace hdrmill {
 namespace {
 
-TEST(CieLab, AgreesWithTheCieFormulasWithinAFiftiethOfAUnit) {
+TEST(CieLab, AgreesWithTheCieFormulasWithinATwentiethOfAUnit) {
     // Expected: the CIE formulas in double precision, in hundredths.
     const struct {
         colour c;
