@@ -184,26 +184,14 @@ unsigned char* encode_row(const std::uint8_t* row, std::size_t width, std::uint3
     return out;
 }
 
-void append_decimal(std::string& out, unsigned n) {
-    char digits[10];
-    std::size_t count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + n % 10);
-        n /= 10;
-    } while (n > 0);
-    while (count > 0) {
-        out += digits[--count];
-    }
-}
-
 void append_palette(std::string& out, std::string_view key, const std::vector<colour>& colours) {
     unsigned entry = 1;
     for (const colour& c : colours) {
         out += key;
-        append_decimal(out, entry++);
+        out += std::to_string(entry++);
         for (const unsigned channel : {c.r, c.g, c.b}) {
             out += ',';
-            append_decimal(out, channel);
+            out += std::to_string(channel);
         }
         out += "\r\n";
     }
@@ -212,7 +200,7 @@ void append_palette(std::string& out, std::string_view key, const std::vector<co
 // RGB/ is what GDAL reads and what OpenCPN falls back to, so it carries the day colours.
 std::string palette_lines(unsigned depth, const chart_palettes& palettes) {
     std::string out = "IFM/";
-    append_decimal(out, depth);
+    out += std::to_string(depth);
     out += "\r\n";
     append_palette(out, "RGB/", palettes.day);
     append_palette(out, "DAY/", palettes.day);
@@ -226,7 +214,7 @@ bool fits_contract(std::string_view header_text, std::size_t palettes_at, const 
     const std::size_t colours = palettes.day.size();
     return indexed.type == scan_image::kind::indexed && indexed.width > 0 && indexed.height > 0 &&
            indexed.pixels.size() == std::uint64_t{indexed.width} * indexed.height && colours >= 1 &&
-           colours <= 127 && palettes.dusk.size() == colours && palettes.night.size() == colours &&
+           colours <= kap_most_colours && palettes.dusk.size() == colours && palettes.night.size() == colours &&
            header_text.ends_with("\r\n") && header_text.find('\x1A') == std::string_view::npos &&
            palettes_at <= header_text.size() && (palettes_at == 0 || header_text[palettes_at - 1] == '\n');
 }
@@ -247,7 +235,7 @@ bool put_big_endian(piece_writer& out, std::uint32_t n) {
 }  // namespace
 
 kap_result write_kap(std::string_view header_text, std::size_t palettes_at, const chart_palettes& palettes,
-                     const scan_image& indexed, const byte_sink& sink) {
+                     const scan_image& indexed, const byte_sink& sink, std::uint64_t size_limit) {
     if (!fits_contract(header_text, palettes_at, palettes, indexed)) {
         return kap_result::unfit_input;
     }
@@ -265,7 +253,7 @@ kap_result write_kap(std::string_view header_text, std::size_t palettes_at, cons
     const std::uint64_t padded_size = std::max<std::uint64_t>(2000, 1024 * (end_marker_at / 1024 + 1));
     const std::uint64_t least_row = run_length_bytes(width, shift) + 1;
     std::uint64_t size = end_marker_at + 3 + row_number_bytes(height) + height * (least_row + 4) + 4;
-    if (std::max(size, padded_size) >= kap_size_limit) {
+    if (std::max(size, padded_size) >= size_limit) {
         return kap_result::too_large;
     }
 
@@ -288,7 +276,7 @@ kap_result write_kap(std::string_view header_text, std::size_t palettes_at, cons
             return kap_result::unfit_input;
         }
         size += static_cast<std::uint64_t>(end - place) - (base128_length(y + 1) + least_row);
-        if (size >= kap_size_limit) {
+        if (size >= size_limit) {
             return kap_result::too_large;
         }
         row_offsets.push_back(static_cast<std::uint32_t>(out.offset()));

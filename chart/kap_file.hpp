@@ -11,14 +11,17 @@
 namespace hdrmill {
 
 /// Receives a chart file's bytes in order, in pieces of about 1 MiB (larger only when
-/// the header or one row is); gives false when they could not be kept, and then the
+/// one row is); gives false when they could not be kept, and then the
 /// writing stops. The bytes are only valid during the call: keep no view into them.
 using byte_sink = std::function<bool(std::string_view bytes)>;
 
+/// A chart holds 127 colours at most: a run's first byte can never be 0x00, so entry 0
+/// is never usable, and 127 is the most that 7 bits of depth leave.
+inline constexpr std::size_t kap_most_colours = 127;
+
 /// The chart's colours in its three colour schemes. Entry k of each is the colour of
-/// palette index k of the raster. All three have the same count N, 1 <= N <= 127: a
-/// run's first byte can never be 0x00, so entry 0 of a chart is never usable and 127
-/// is the most that 7 bits of depth leave.
+/// palette index k of the raster. All three have the same count N, 1 <= N <=
+/// kap_most_colours.
 struct chart_palettes {
     std::vector<colour> day, dusk, night;
 };
@@ -28,9 +31,9 @@ struct chart_palettes {
 /// caller must discard.
 enum class kap_result {
     written,
-    too_large,       // the file would reach 2 GiB: found before anything is sent when even
+    too_large,       // the file would reach the size limit: found before anything is sent when even
                      // one run a row would reach it, else as soon as the rows so far and the
-                     // least the rest can take reach it (up to 2 GiB may have been sent)
+                     // least the rest can take reach it (up to the limit may have been sent)
     sink_failed,     // the sink gave false
     unfit_input,     // an input breaks the contract below; found before anything was sent,
                      // except for a pixel index >= N, found when its row is reached
@@ -62,8 +65,9 @@ inline constexpr std::uint64_t kap_size_limit = std::uint64_t{1} << 31;
 /// zeros before the row index up to max(2000, 1024 * (floor(offset of 0x1A / 1024)
 /// + 1)) bytes, so that GDAL, which reads in 1,024-byte blocks, and OpenCPN, which
 /// reads the first 1,999 bytes, both find the whole header; the last 4 bytes (the
-/// index's own offset) are never zero.
+/// index's own offset) are never zero. A file of `size_limit` bytes or more is refused
+/// (tests give a smaller limit than the readers' own).
 kap_result write_kap(std::string_view header_text, std::size_t palettes_at, const chart_palettes& palettes,
-                     const scan_image& indexed, const byte_sink& sink);
+                     const scan_image& indexed, const byte_sink& sink, std::uint64_t size_limit = kap_size_limit);
 
 }  // namespace hdrmill

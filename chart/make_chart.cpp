@@ -18,19 +18,9 @@ namespace hdrmill {
 
 namespace {
 
-// A chart holds 127 colours at most: its runs have 7 bits for a palette index, and
-// index 0 is never used.
-constexpr std::size_t most_colours = 127;
-
 std::string chart_file_name(const input_buffer& record) {
     const auto file_name = record.lookup_value("FN");
     return file_name.empty() ? base_name(record) + ".kap" : file_name;
-}
-
-bool is_absolute(std::string_view name) {
-    const bool drive = name.size() >= 2 && name[1] == ':' &&
-                       ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'));
-    return drive || (!name.empty() && (name.front() == '/' || name.front() == '\\'));
 }
 
 // WI and HE where given must be the scan's size; where not, the scan's size stands in.
@@ -66,13 +56,15 @@ bool passes_the_check(const input_buffer& record, const header_text& header, dou
 }
 
 bool write_chart(const std::string& name, const header_text& header, scan_image& scan, console& out) {
+    // The colours are reduced before the file is created: while a temporary file stands,
+    // an interrupt waits for the file to be finished or removed.
+    reduce_colours(scan, kap_most_colours);
+    const chart_palettes palettes{scan.palette, dusk_palette(scan.palette), night_palette(scan.palette)};
     replaced_file file;
     if (!can_name_a_file(name) || !file.create(name)) {
         out.say("Could not create file " + name);
         return false;
     }
-    reduce_colours(scan, most_colours);
-    const chart_palettes palettes{scan.palette, dusk_palette(scan.palette), night_palette(scan.palette)};
     const auto result = write_kap(header.text, header.ost_offset, palettes, scan,
                                   [&file](std::string_view bytes) { return file.write(bytes); });
     if (result != kap_result::written || !file.finish()) {
@@ -91,7 +83,7 @@ std::string scan_path(const std::string& section, const std::string& scan_folder
         c = c == '\\' ? '/' : c;
     }
 #endif
-    if (is_absolute(section) || scan_folder.empty()) {
+    if (is_absolute_name(section) || scan_folder.empty()) {
         return name;
     }
     const char last = scan_folder.back();

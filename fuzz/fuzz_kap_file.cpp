@@ -72,7 +72,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     header += "OST/1\r\nREF/1,0,0,50,0\r\nDTM/0,0\r\n";
 
     if (stray_pixel) {
-        const std::size_t at = (in.next() << 16 | in.next() << 8 | in.next()) % pixel_count;
+        // Three reads in a set order: within one expression the order is the compiler's.
+        const std::size_t high = in.next(), middle = in.next(), low = in.next();
+        const std::size_t at = (high << 16 | middle << 8 | low) % pixel_count;
         image.pixels[at] = static_cast<std::uint8_t>(colours + in.next() % (256 - colours));
         check(hdrmill::write_kap(header, palettes_at, palettes, image, [](std::string_view) { return true; }) ==
               hdrmill::kap_result::unfit_input);

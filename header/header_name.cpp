@@ -20,11 +20,12 @@ bool has_drive_prefix(std::string_view name) {
 
 }  // namespace
 
+bool is_absolute_name(std::string_view name) {
+    return has_drive_prefix(name) || (!name.empty() && (name.front() == '/' || name.front() == '\\'));
+}
+
 bool is_unsafe_header_name(std::string_view name) {
-    if (!name.empty() && (name.front() == '/' || name.front() == '\\')) {
-        return true;
-    }
-    if (has_drive_prefix(name)) {
+    if (is_absolute_name(name)) {
         return true;
     }
     for (std::size_t start = 0; start <= name.size();) {

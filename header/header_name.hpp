@@ -17,6 +17,11 @@ struct header_naming {
 /// name (see `base_name`) and ".hdr", or "." and the -e extension.
 std::string form_header_name(const input_buffer& record, const header_naming& naming);
 
+/// True for a name that stands on its own, whatever the working directory: it begins
+/// with "/" or "\", or with a drive letter and ":" (C:\x and C:x both name another
+/// folder's file on Windows).
+bool is_absolute_name(std::string_view name);
+
 /// True for a name formed from the section line that would leave the working
 /// directory: it begins with "/" or "\" or a drive letter and ":" (C:\x and C:x name
 /// other folders on Windows), or one of its components (split at "/" and "\") is

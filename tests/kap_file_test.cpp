@@ -258,6 +258,19 @@ TEST(KapFile, RefusesAChartThatWouldReach2GiBBeforeSendingAnything) {
     EXPECT_FALSE(sent);
 }
 
+TEST(KapFile, RefusesAChartThatReachesItsLimitPartWay) {
+    // Noise in 127 colours takes about a byte a pixel, where one run a row would take
+    // a few bytes a row: the limit is passed only once the rows are written.
+    const scan_image image = runs_image(3000, 1000, 127, 1);
+    const std::string header = chart_header(3000, 1000);
+    std::uint64_t sent = 0;
+    EXPECT_EQ(write_kap(header, header.find("OST/1"), palettes_of(127), image,
+                        [&](std::string_view bytes) { return sent += bytes.size(), true; }, 1'500'000),
+              kap_result::too_large);
+    EXPECT_GT(sent, 0u);
+    EXPECT_LT(sent, 1'500'000u);
+}
+
 TEST(KapFile, StopsAtTheFirstFailedDelivery) {
     // Noise in 127 colours: about 3 MB, three pieces.
     const scan_image image = runs_image(3000, 1000, 127, 1);
