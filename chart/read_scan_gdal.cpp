@@ -116,7 +116,11 @@ const gdal_library* load_gdal() {
         load(library.TIFFOpenOptionsFree, "TIFFOpenOptionsFree");
         load(library.TIFFOpenOptionsSetErrorHandlerExtR, "TIFFOpenOptionsSetErrorHandlerExtR");
         load(library.TIFFOpenOptionsSetWarningHandlerExtR, "TIFFOpenOptionsSetWarningHandlerExtR");
-        return complete ? std::optional<gdal_library>(library) : std::nullopt;
+        if (!complete) {
+            dlclose(handle);
+            return std::nullopt;
+        }
+        return std::optional<gdal_library>(library);
     }();
     return loaded ? &*loaded : nullptr;
 }
@@ -198,16 +202,11 @@ bool narrow_tiff_colour_map(const std::string& name, std::vector<colour>& palett
     return usable;
 }
 
-/// The 8-bit level of every sample value of `bits` bits: the nearest of the 256
-/// levels, the same rounding narrow_sample makes for 16 bits. Values past the top
-/// (only in a broken file) count as the top.
+/// The 8-bit level of every sample value of `bits` bits.
 std::vector<std::uint8_t> sample_levels(unsigned bits) {
-    const unsigned top = (1U << bits) - 1;
     std::vector<std::uint8_t> levels(bits <= 8 ? 256 : 65536);
-    for (unsigned v = 0; v < levels.size(); ++v) {
-        const unsigned s = std::min(v, top);
-        levels[v] = bits == 16 ? narrow_sample(static_cast<std::uint16_t>(s))
-                               : static_cast<std::uint8_t>((s * 255 + top / 2) / top);
+    for (std::uint32_t v = 0; v < levels.size(); ++v) {
+        levels[v] = level_of_sample(v, bits);
     }
     return levels;
 }
@@ -270,7 +269,7 @@ int window_rows(GDALDatasetH dataset, const scan_image& scan) {
     int block_width = 0;
     int block_height = 0;
     gdal().GDALGetBlockSize(gdal().GDALGetRasterBand(dataset, 1), &block_width, &block_height);
-    const std::size_t row_bytes = scan.width * scan.bytes_per_pixel();
+    const std::size_t row_bytes = scan.row_bytes();
     const std::size_t block_rows = std::clamp<std::size_t>(static_cast<std::size_t>(std::max(block_height, 1)), 1,
                                                            scan.height);
     const std::size_t blocks = std::max<std::size_t>(1, (std::size_t{1} << 20) / (row_bytes * block_rows));
@@ -282,7 +281,7 @@ int window_rows(GDALDatasetH dataset, const scan_image& scan) {
 /// bits go through a table of their 8-bit levels. False on any read failure.
 bool read_rows(GDALDatasetH dataset, GDALDataType sample, scan_image& scan) {
     const std::size_t channels = scan.bytes_per_pixel();
-    const std::size_t row_bytes = scan.width * channels;
+    const std::size_t row_bytes = scan.row_bytes();
     const unsigned bits = sample_bits(gdal().GDALGetRasterBand(dataset, 1), sample);
     const bool scaled = scan.type != scan_image::kind::indexed && bits != 8;
     const std::vector<std::uint8_t> levels = scaled ? sample_levels(bits) : std::vector<std::uint8_t>{};
@@ -345,15 +344,7 @@ std::optional<scan_image> decode(GDALDatasetH dataset, const std::string& name) 
         }
         scan.palette = std::move(*palette);
     }
-    const std::size_t row_bytes = scan.width * scan.bytes_per_pixel();
-    if (scan.height > scan.pixels.max_size() / row_bytes) {
-        return std::nullopt;
-    }
-    // Reserved, not sized: read_rows fills it window by window, so a file that claims
-    // a vast size but holds little fails at its first missing strip, having touched
-    // only what it decoded.
-    scan.pixels.reserve(row_bytes * scan.height);
-    if (!read_rows(dataset, sample, scan)) {
+    if (!reserve_pixels(scan) || !read_rows(dataset, sample, scan)) {
         return std::nullopt;
     }
     // An index past the palette would send the chart writer out of the palette's

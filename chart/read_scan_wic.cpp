@@ -265,14 +265,11 @@ bool one_byte_a_pixel(layout_class type) { return type == layout_class::indices 
 
 using level_table = std::array<std::uint8_t, 256>;
 
-/// The nearest of the 256 levels for each value of `bits` bits (1 to 8): the rounding
-/// narrow_sample makes for 16 bits, and GDAL for every width of sample.
+/// The 8-bit level of each value of `bits` bits (1 to 8), as GDAL takes it.
 level_table make_levels(unsigned bits) {
-    const unsigned top = (1U << bits) - 1;
     level_table levels{};
-    for (unsigned v = 0; v < levels.size(); ++v) {
-        const unsigned s = std::min(v, top);
-        levels[v] = static_cast<std::uint8_t>((s * 255 + top / 2) / top);
+    for (std::uint32_t v = 0; v < levels.size(); ++v) {
+        levels[v] = level_of_sample(v, bits);
     }
     return levels;
 }
@@ -406,7 +403,7 @@ std::optional<scan_plan> tiff_plan(IWICBitmapFrameDecode* frame) {
     const auto bits_field = fields.values(258);
     const auto samples_field = fields.values(277);
     const auto format_field = fields.values(339);
-    if (photometric.size() != 1) {
+    if (photometric.size() != 1 || (!bits_field.empty() && bits_field.front() == 0)) {
         return std::nullopt;
     }
     const std::uint32_t bits = bits_field.empty() ? 1 : bits_field.front();
@@ -738,14 +735,10 @@ std::optional<scan_image> decode(IWICImagingFactory* factory, const std::wstring
 
     // CopyPixels takes 32-bit strides and sizes: a row that needs more cannot be held.
     const std::size_t stride = (std::size_t{width} * bits_a_pixel(layout) + 7) / 8;
-    const std::size_t row_bytes = std::size_t{width} * scan.bytes_per_pixel();
-    if (stride > UINT_MAX || scan.height > scan.pixels.max_size() / row_bytes) {
+    const std::size_t row_bytes = scan.row_bytes();
+    if (stride > UINT_MAX || !reserve_pixels(scan)) {
         return std::nullopt;
     }
-    // Reserved, not sized: the buffer grows window by window, so a file that claims a
-    // vast size but holds little fails at its first missing rows having touched only
-    // what it decoded.
-    scan.pixels.reserve(row_bytes * scan.height);
 
     // Windows of about 1 MiB of native rows, each asked of WIC in one call.
     const std::size_t window_rows =

@@ -17,4 +17,12 @@ void unpack_indices(const std::uint8_t* packed, unsigned bits, std::uint32_t wid
     }
 }
 
+bool reserve_pixels(scan_image& scan) {
+    if (scan.row_bytes() == 0 || scan.height > scan.pixels.max_size() / scan.row_bytes()) {
+        return false;
+    }
+    scan.pixels.reserve(scan.row_bytes() * scan.height);
+    return true;
+}
+
 }  // namespace hdrmill

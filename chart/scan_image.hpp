@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -29,10 +30,9 @@ struct scan_image {
     std::vector<std::uint8_t> pixels;   // width * height bytes, or 3 * width * height
 
     std::size_t bytes_per_pixel() const { return type == kind::colour ? 3 : 1; }
-    std::uint8_t* row(std::uint32_t y) { return pixels.data() + std::size_t{y} * width * bytes_per_pixel(); }
-    const std::uint8_t* row(std::uint32_t y) const {
-        return pixels.data() + std::size_t{y} * width * bytes_per_pixel();
-    }
+    std::size_t row_bytes() const { return std::size_t{width} * bytes_per_pixel(); }
+    std::uint8_t* row(std::uint32_t y) { return pixels.data() + y * row_bytes(); }
+    const std::uint8_t* row(std::uint32_t y) const { return pixels.data() + y * row_bytes(); }
 };
 
 /// Reads the scan at `path` (TIFF, PNG, JPEG, GIF or BMP) with the platform's decoder.
@@ -47,9 +47,21 @@ std::optional<scan_image> read_scan(const std::string& path);
 /// each, to one byte each.
 void unpack_indices(const std::uint8_t* packed, unsigned bits, std::uint32_t width, std::uint8_t* out);
 
-/// A 16-bit sample as 8 bits: the nearest of the 256 levels, (v * 255 + 32767) / 65535.
-inline std::uint8_t narrow_sample(std::uint16_t v) {
-    return static_cast<std::uint8_t>((std::uint32_t{v} * 255U + 32767U) / 65535U);
+/// Makes room for the pixels of a scan whose type, width and height are set, without
+/// sizing them: a decoder fills them window by window, so a file that claims a vast size
+/// but holds little fails at its first missing rows, having touched only what it
+/// decoded. False when they could never be held.
+bool reserve_pixels(scan_image& scan);
+
+/// A sample of `bits` bits (1 to 16) as 8 bits: the nearest of the 256 levels,
+/// (v * 255 + top / 2) / top for top = 2^bits - 1. A value past the top (only in a
+/// broken file) counts as the top.
+inline std::uint8_t level_of_sample(std::uint32_t v, unsigned bits) {
+    const std::uint32_t top = (1U << bits) - 1;
+    return static_cast<std::uint8_t>((std::min(v, top) * 255U + top / 2) / top);
 }
+
+/// A 16-bit sample as 8 bits: (v * 255 + 32767) / 65535.
+inline std::uint8_t narrow_sample(std::uint16_t v) { return level_of_sample(v, 16); }
 
 }  // namespace hdrmill

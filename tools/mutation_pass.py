@@ -82,6 +82,7 @@ MUTANTS = [
     ("chart/scan_image.cpp", "const unsigned shift = 8 - bits * (x % per_byte + 1);", "const unsigned shift = 8 - bits * (x % per_byte);"),
     ("chart/read_scan_gdal.cpp", "palette[i] = {narrow_sample(red[i]), narrow_sample(green[i]), narrow_sample(blue[i])};",
      "palette[i] = {narrow_sample(red[i]), narrow_sample(green[i]), narrow_sample(green[i])};"),
+    ("chart/read_scan_gdal.cpp", 'return "./" + path;', "return path;"),
     ("chart/kap_file.cpp", "        if (size >= size_limit) {", "        if (false) {"),
     ("chart/kap_file.cpp", "while ((std::size_t{1} << depth) <= colours) {", "while ((std::size_t{1} << depth) < colours) {"),
     ("chart/kap_file.cpp", "std::max<std::uint64_t>(2000, 1024 * (end_marker_at / 1024 + 1));", "std::max<std::uint64_t>(2000, 1024 * (end_marker_at / 1024));"),
