@@ -4,7 +4,7 @@
 //   decode_floor SCAN...      status 0 when every scan decodes, 1 when one does not
 #include <cstdio>
 
-#include "chart/scan_image.hpp"
+#include "scan/scan_image.hpp"
 
 int main(int argc, char** argv) {
     if (argc < 2) {

@@ -2,9 +2,9 @@
 
 #include <functional>
 
-#include "calibration/console.hpp"
 #include "calibration/input_buffer.hpp"
-#include "calibration/input_file.hpp"
+#include "platform/console.hpp"
+#include "platform/input_file.hpp"
 
 namespace hdrmill {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "calibration/console.hpp"
+#include "platform/console.hpp"
 
 namespace hdrmill {
 

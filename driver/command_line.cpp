@@ -2,19 +2,10 @@
 
 #include "check/check_chart.hpp"
 #include "header/version.hpp"
+#include "platform/file_name.hpp"
 #include "text/number_text.hpp"
 
 namespace hdrmill {
-
-namespace {
-
-#ifdef _WIN32
-constexpr const char* folder_separators = "/\\:";
-#else
-constexpr const char* folder_separators = "/";
-#endif
-
-}  // namespace
 
 command_line_info scan_arguments(const std::vector<std::string>& arguments) {
     command_line_info info;
@@ -50,7 +41,7 @@ command_line_info scan_arguments(const std::vector<std::string>& arguments) {
     }
     info.mode = list ? run_mode::list : check ? run_mode::check : make ? run_mode::make : run_mode::convert;
     // The scans lie beside the calibration file unless -i says otherwise.
-    info.scan_folder = scan_folder ? *scan_folder : info.infile.substr(0, info.infile.find_last_of(folder_separators) + 1);
+    info.scan_folder = scan_folder ? *scan_folder : folder_of(info.infile);
     info.tolerance = default_tolerance;
     if ((info.mode == run_mode::check || info.mode == run_mode::make) && tolerance) {
         const auto pixels = read_whole_number(*tolerance);

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "calibration/calibration_reader.hpp"
-#include "calibration/console.hpp"
 #include "header/header_name.hpp"
+#include "platform/console.hpp"
 
 namespace hdrmill {
 

@@ -1,8 +1,8 @@
 #include "driver/handle_chart.hpp"
 
 #include "calibration/chart_name.hpp"
-#include "chart/make_chart.hpp"
 #include "check/check_chart.hpp"
+#include "driver/make_chart.hpp"
 #include "header/header_text.hpp"
 
 namespace hdrmill {

@@ -4,11 +4,11 @@
 #include <functional>
 #include <string>
 
-#include "calibration/console.hpp"
 #include "calibration/input_buffer.hpp"
 #include "check/report.hpp"
 #include "driver/command_line.hpp"
 #include "header/write_header.hpp"
+#include "platform/console.hpp"
 
 namespace hdrmill {
 

@@ -2,8 +2,8 @@
 #include <string>
 #include <vector>
 
-#include "calibration/console.hpp"
 #include "driver/run.hpp"
+#include "platform/console.hpp"
 
 int main(int argc, char** argv) {
     std::vector<std::string> arguments;

@@ -1,10 +1,10 @@
 #include "driver/run.hpp"
 
 #include "calibration/calibration_reader.hpp"
-#include "calibration/input_file.hpp"
 #include "check/report.hpp"
 #include "driver/command_line.hpp"
 #include "driver/handle_chart.hpp"
+#include "platform/input_file.hpp"
 
 namespace hdrmill {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "calibration/console.hpp"
+#include "platform/console.hpp"
 
 namespace hdrmill {
 

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "chart/kap_file.hpp"
+#include "kap/kap_file.hpp"
 #include "tests/kap_reader.hpp"
 
 namespace {

@@ -1,14 +1,15 @@
 #include "header/write_header.hpp"
 
-#include "header/replaced_file.hpp"
 #include "header/header_text.hpp"
+#include "platform/file_name.hpp"
+#include "platform/replaced_file.hpp"
 
 namespace hdrmill {
 
 std::optional<std::string> announce_header_file(const input_buffer& record, const header_naming& naming,
                                                 console& out) {
     auto name = form_header_name(record, naming);
-    if (naming.outfile.empty() && is_unsafe_header_name(name)) {
+    if (naming.outfile.empty() && is_unsafe_file_name(name)) {
         out.say("Unsafe file name " + name);
         return std::nullopt;
     }

@@ -3,9 +3,9 @@
 #include <optional>
 #include <string>
 
-#include "calibration/console.hpp"
 #include "calibration/input_buffer.hpp"
 #include "header/header_name.hpp"
+#include "platform/console.hpp"
 
 namespace hdrmill {
 

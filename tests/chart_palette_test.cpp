@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "chart/chart_palette.hpp"
-#include "chart/cie_lab.hpp"
+#include "palette/chart_palette.hpp"
+#include "palette/cie_lab.hpp"
 
 namespace hdrmill {
 namespace {

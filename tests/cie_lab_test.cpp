@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "chart/cie_lab.hpp"
+#include "palette/cie_lab.hpp"
 
 namespace hdrmill {
 namespace {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "header/header_name.hpp"
+#include "platform/file_name.hpp"
 
 namespace hdrmill {
 namespace {
@@ -38,10 +39,10 @@ TEST(HeaderName, FormedFromTheSectionLineOrTheOptions) {
 TEST(HeaderName, RefusesNamesThatLeaveTheWorkingDirectory) {
     for (const char* name : {"/tmp/x.hdr", "\\x.hdr", "../x.hdr", "..\\x.hdr", "a/../b.hdr", "a\\..\\b.hdr",
                              "a/..", "..", "C:\\x.hdr", "c:x.hdr", "Z:/x.hdr"}) {
-        EXPECT_TRUE(is_unsafe_header_name(name)) << name;
+        EXPECT_TRUE(is_unsafe_file_name(name)) << name;
     }
     for (const char* name : {"x.hdr", "...hdr", ".hdr", "a/b.hdr", "..a/b.hdr", "a../b.hdr", "a/...", "1:x.hdr", "ab:x.hdr", ":x.hdr", ""}) {
-        EXPECT_FALSE(is_unsafe_header_name(name)) << name;
+        EXPECT_FALSE(is_unsafe_file_name(name)) << name;
     }
 }
 

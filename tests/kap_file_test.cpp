@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "chart/kap_file.hpp"
+#include "kap/kap_file.hpp"
 #include "tests/kap_reader.hpp"
 
 namespace hdrmill {

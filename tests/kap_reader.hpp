@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "chart/scan_image.hpp"
+#include "scan/scan_image.hpp"
 
 namespace hdrmill {
 

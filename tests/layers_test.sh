@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The layers look only down: a file includes its own layer and those below it, never
-# one above. Bottom to top: text, calibration, header, check, chart, driver.
+# one above. Bottom to top: platform, text, calibration, header, check, scan, palette,
+# kap, driver.
 #   layers_test.sh SOURCE_DIR
 set -u
 cd "$1" || exit 1
-layers=(text calibration header check chart driver)
+layers=(platform text calibration header check scan palette kap driver)
 rank() { local i; for i in "${!layers[@]}"; do [ "${layers[$i]}" = "$1" ] && echo "$i" && return; done; echo -1; }
 failures=0
 for layer in "${layers[@]}"; do

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "chart/cie_lab.hpp"
-#include "chart/night_palette.hpp"
+#include "palette/cie_lab.hpp"
+#include "palette/night_palette.hpp"
 
 namespace hdrmill {
 namespace {

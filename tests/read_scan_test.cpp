@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "chart/scan_image.hpp"
+#include "scan/scan_image.hpp"
 #include "test_support.hpp"
 
 namespace hdrmill {

@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "calibration/console.hpp"
+#include "platform/console.hpp"
 
 namespace hdrmill::testing {
 

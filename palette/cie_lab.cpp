@@ -1,4 +1,4 @@
-#include "chart/cie_lab.hpp"
+#include "palette/cie_lab.hpp"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "chart/kap_file.hpp"
+#include "kap/kap_file.hpp"
 
 #include <algorithm>
 #include <bit>

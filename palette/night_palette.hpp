@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "chart/scan_image.hpp"
+#include "scan/scan_image.hpp"
 
 namespace hdrmill {
 

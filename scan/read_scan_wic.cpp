@@ -24,7 +24,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "chart/scan_image.hpp"
+#include "scan/scan_image.hpp"
 
 namespace hdrmill {
 

@@ -1,4 +1,4 @@
-#include "chart/chart_palette.hpp"
+#include "palette/chart_palette.hpp"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 #include <limits>
 #include <vector>
 
-#include "chart/cie_lab.hpp"
+#include "palette/cie_lab.hpp"
 
 namespace hdrmill {
 namespace {

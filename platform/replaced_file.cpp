@@ -1,4 +1,6 @@
-#include "header/replaced_file.hpp"
+#include "platform/replaced_file.hpp"
+
+#include "platform/file_name.hpp"
 
 #include <cerrno>
 #include <chrono>
@@ -21,7 +23,6 @@ namespace {
 // The few file operations this needs, in each platform's own words. Descriptors are
 // opened in binary mode: the CR LF line ends are already in the bytes.
 #ifdef _WIN32
-constexpr char folder_separators[] = "/\\:";
 int open_new_file(const std::string& path) {
     return ::_open(path.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
 }
@@ -51,7 +52,6 @@ kind kind_of(const std::string& path) {
 }
 bool may_write(const std::string& path) { return ::_access(path.c_str(), 2) == 0; }
 #else
-constexpr char folder_separators[] = "/";
 int open_new_file(const std::string& path) {
     return ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
 }
@@ -121,11 +121,6 @@ void end_through_held_signal() {
         std::signal(signal_number, SIG_DFL);
         std::raise(signal_number);
     }
-}
-
-std::string folder_of(const std::string& name) {
-    const auto last = name.find_last_of(folder_separators);
-    return last == std::string::npos ? std::string() : name.substr(0, last + 1);
 }
 
 // A short fixed-length name, so that it fits wherever the header's name fits; a dot in

@@ -1,4 +1,4 @@
-#include "calibration/input_file.hpp"
+#include "platform/input_file.hpp"
 
 #include <cstring>
 

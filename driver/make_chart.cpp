@@ -1,16 +1,17 @@
-#include "chart/make_chart.hpp"
+#include "driver/make_chart.hpp"
 
 #include <optional>
 
 #include "calibration/chart_name.hpp"
-#include "chart/chart_palette.hpp"
-#include "chart/kap_file.hpp"
-#include "chart/night_palette.hpp"
-#include "chart/scan_image.hpp"
 #include "check/check_chart.hpp"
 #include "header/header_name.hpp"
 #include "header/header_text.hpp"
-#include "header/replaced_file.hpp"
+#include "kap/kap_file.hpp"
+#include "palette/chart_palette.hpp"
+#include "palette/night_palette.hpp"
+#include "platform/file_name.hpp"
+#include "platform/replaced_file.hpp"
+#include "scan/scan_image.hpp"
 #include "text/integer_text.hpp"
 #include "text/number_text.hpp"
 
@@ -92,7 +93,7 @@ std::string scan_path(const std::string& section, const std::string& scan_folder
 
 chart_outcome make_chart(input_buffer& record, const chart_options& options, console& out) {
     const auto name = chart_file_name(record);
-    if (is_unsafe_header_name(name)) {
+    if (is_unsafe_file_name(name)) {
         out.say("Unsafe file name " + name);
         return chart_outcome::not_made;
     }

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "chart/scan_image.hpp"
+#include "scan/scan_image.hpp"
 
 namespace hdrmill {
 

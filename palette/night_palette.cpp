@@ -1,9 +1,9 @@
-#include "chart/night_palette.hpp"
+#include "palette/night_palette.hpp"
 
 #include <algorithm>
 #include <cstdint>
 
-#include "chart/cie_lab.hpp"
+#include "palette/cie_lab.hpp"
 
 namespace hdrmill {
 namespace {

@@ -20,7 +20,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "chart/scan_image.hpp"
+#include "scan/scan_image.hpp"
 
 namespace hdrmill {
 

@@ -1,4 +1,4 @@
-#include "calibration/console.hpp"
+#include "platform/console.hpp"
 
 namespace hdrmill {
 

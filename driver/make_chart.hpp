@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "calibration/console.hpp"
 #include "calibration/input_buffer.hpp"
+#include "platform/console.hpp"
 
 namespace hdrmill {
 

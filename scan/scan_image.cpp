@@ -1,4 +1,4 @@
-#include "chart/scan_image.hpp"
+#include "scan/scan_image.hpp"
 
 #include <cstring>
 
