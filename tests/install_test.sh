@@ -31,7 +31,7 @@ man)
     ;;
 prefix)
     cmake --install "$build" --prefix "$work/prefix" > /dev/null || exit 1
-    for file in bin/hdrmill share/man/man1/hdrmill.1 share/doc/hdrmill/copyright; do
+    for file in bin/hdrmill share/man/man1/hdrmill.1 share/doc/hdrmill/copyright share/doc/hdrmill/README.md; do
         [ -f "$work/prefix/$file" ] || { echo "FAIL: $file not installed"; exit 1; }
     done
     converts_example "$work/prefix/bin/hdrmill"
