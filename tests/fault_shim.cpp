@@ -3,6 +3,9 @@
 //   read-after:N  the first read of the calibration file after N bytes of it fails
 //   close-header  closing a header's temporary file fails (the file is closed)
 //   flush-once:K  the K-th flush of standard output fails; the flushes after it work
+//   fsync         saving a file to disk fails (EIO)
+//   rename        putting a file in place of another fails (EBUSY, as on Windows while
+//                 a chart plotter holds the old chart open); nothing is renamed
 // Each fault is made real where it can be: the failing read reads a directory and the
 // failing flush writes to /dev/full, so the program sees the system's own errors.
 #include <dlfcn.h>
@@ -81,4 +84,25 @@ extern "C" int close(int descriptor) {
         return -1;
     }
     return result;
+}
+
+extern "C" int fsync(int descriptor) {
+    static const auto real = next<int (*)(int)>("fsync");
+    static const bool fail = chosen("fsync") == 0;
+    if (fail) {
+        errno = EIO;
+        return -1;
+    }
+    return real(descriptor);
+}
+
+// glibc declares rename as throwing nothing.
+extern "C" int rename(const char* from, const char* to) noexcept {
+    static const auto real = next<int (*)(const char*, const char*)>("rename");
+    static const bool fail = chosen("rename") == 0;
+    if (fail) {
+        errno = EBUSY;
+        return -1;
+    }
+    return real(from, to);
 }

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Faults the system gives only now and then, made on demand by the preloaded
 # fault_shim, on the real binary in a temporary directory:
-#   fault_test.sh HDRMILL SHIM read|close|stdout
+#   fault_test.sh HDRMILL SHIM read|close|stdout|fsync|rename
 set -u
 bin=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+scans=$(cd "$(dirname "$0")/scans" && pwd)
 shim=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -36,6 +37,33 @@ close)
     printf 'Create Small.hdr\nCould not write file Small.hdr\n' | cmp -s - stdout || fail "close: $(cat stdout)"
     printf 'an old header\r\n' | cmp -s - Small.hdr || fail "close: the old header was changed"
     [ -z "$(find . -name '.hdrmill-*')" ] || fail "close: temporary file left"
+    ;;
+fsync|rename)
+    # A header and a chart whose saving to disk, or putting in place, fails: the old
+    # file stays, no temporary file is left, and the run fails, saying so.
+    cat > CHARTCAL.DIR <<'END'
+[png_rgb.png]
+FN=Small.KAP
+SC=5000
+PR=1
+C1=0,0,48.5,-4.5
+C2=23,0,48.5,-4.498
+C3=23,7,48.499,-4.498
+C4=0,7,48.499,-4.5
+B1=48.5,-4.5
+B2=48.5,-4.498
+B3=48.499,-4.498
+B4=48.499,-4.5
+END
+    for made in png_rgb.hdr Small.KAP; do
+        printf 'an old file\r\n' > "$made"
+        if [ "$made" = png_rgb.hdr ]; then with_fault "$3" CHARTCAL.DIR; else with_fault "$3" -k -i "$scans" CHARTCAL.DIR; fi
+        status=$?
+        [ "$status" = 1 ] || fail "$3 $made: exit status $status, expected 1"
+        printf 'Create %s\nCould not write file %s\n' "$made" "$made" | cmp -s - stdout || fail "$3 $made: $(cat stdout)"
+        printf 'an old file\r\n' | cmp -s - "$made" || fail "$3 $made: the old file was changed"
+        [ -z "$(find . -name '.hdrmill-*')" ] || fail "$3 $made: temporary file left"
+    done
     ;;
 stdout)
     # Standard output that fails once and then works: the later lines still come, and

@@ -45,7 +45,8 @@ TEST(InputBuffer, FirstLineCarryingTheKeyWithAValueWins) {
 
 TEST(InputBuffer, FieldsNumbersAndIntegersFollowTheMissingMarkerRules) {
     const auto record = record_of({"SC=,5", "C1=10,20", "X=a,b,", "DX=2,5", "T=abc", "M=-2147483647",
-                                   "R=12000.9", "N=-3.7", "LOW=-2147483648.5", "TOP=2147483647.9"});
+                                   "R=12000.9", "N=-3.7", "LOW=-2147483648.5", "TOP=2147483647.9",
+                                   "UNDER=-2147483649", "OVER=2147483648"});
     EXPECT_EQ(record.lookup_integer("SC", 0), missing_integer);
     EXPECT_EQ(record.lookup_integer("SC", 1), 5);
     EXPECT_EQ(record.lookup_integer("C1", 0), 10);
@@ -63,6 +64,9 @@ TEST(InputBuffer, FieldsNumbersAndIntegersFollowTheMissingMarkerRules) {
     // Truncation toward zero stays inside 32 bits at both ends.
     EXPECT_EQ(record.lookup_integer("LOW", 0), -2147483647 - 1);
     EXPECT_EQ(record.lookup_integer("TOP", 0), 2147483647);
+    // One past either end is missing, not the nearest 32-bit value.
+    EXPECT_EQ(record.lookup_integer("UNDER", 0), missing_integer);
+    EXPECT_EQ(record.lookup_integer("OVER", 0), missing_integer);
 }
 
 TEST(InputBuffer, EmptyRecordAnswersEveryLookupAsMissing) {

@@ -93,6 +93,16 @@ MUTANTS = [
     ("driver/make_chart.cpp", "dusk_palette(scan.palette), night_palette(scan.palette)", "night_palette(scan.palette), dusk_palette(scan.palette)"),
     ("driver/command_line.cpp", "info.scan_folder = scan_folder ? *scan_folder : folder_of(info.infile);",
      "info.scan_folder = scan_folder ? *scan_folder : std::string();"),
+    ("driver/make_chart.cpp", "clean = clean && found.severity", "clean = found.severity"),
+    ("check/reference_points.cpp", "checked.y > raster->height", "checked.y > raster->width"),
+    ("check/check_chart.cpp", "header.raster_offset >= raster_size_within", "header.raster_offset > raster_size_within"),
+    ("check/check_chart.cpp", "header.bsb_offset >= bsb_record_within", "header.bsb_offset > bsb_record_within"),
+    ("palette/chart_palette.cpp", "if (set.size == limit) return false;", "if (set.size > limit) return false;"),
+    ("scan/read_scan_gdal.cpp", ">= scan.palette.size()) {", "> scan.palette.size()) {"),
+    ("check/point_keys.cpp", "if (!inserted && first->second != value) {", "if (!inserted) {"),
+    ("calibration/input_buffer.cpp", "number > -2147483649.0", "number >= -2147483649.0"),
+    ("platform/replaced_file.cpp", "written = save_to_disk(descriptor_);", "save_to_disk(descriptor_);"),
+    ("platform/replaced_file.cpp", "        if (written) {\n            temporary_.clear();\n        }\n", "        temporary_.clear();\n"),
 ]
 
 

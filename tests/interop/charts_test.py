@@ -4,8 +4,9 @@ calibration means them. Makes the charts of each calibration given with `hdrmill
 then reads every chart made with the tests' own reader (by OpenCPN's rules) and with
 GDAL: the raster size, one GCP per REF record at its pixel and position, the
 projection and its central meridian, the cutline (the PLY records), the colour table
-equal to RGB/, the night palette under
-BSB_PALETTE=NGT, and, where the scan has 127 colours or fewer, every pixel.
+equal to RGB/ and of 127 entries at most, the night palette under
+BSB_PALETTE=NGT, and, where the scan has 127 colours or fewer, every pixel. Every chart
+the run says it creates must be there.
 
     charts_test.py HDRMILL KAP_DUMP CHARTCAL.DIR...
 
@@ -110,6 +111,7 @@ def check_chart(name, kap_path, scan_path):
           f"{name}: cutline {cutline!r} for PLY {border}")
     table = [entry[:3] for entry in info["bands"][0]["colorTable"]["entries"]]
     check(table == palette(records, "RGB/"), f"{name}: GDAL's colour table is not RGB/")
+    check(len(table) <= 127, f"{name}: {len(table)} colours, more than a chart holds")
     night = json.loads(run("gdalinfo", "-json", "--config", "BSB_PALETTE", "NGT", kap_path))
     check([e[:3] for e in night["bands"][0]["colorTable"]["entries"]] == palette(records, "NGT/"),
           f"{name}: BSB_PALETTE=NGT does not give NGT/")
@@ -127,6 +129,9 @@ def charts_made(calibration, work):
     charts = []
     folder = os.path.dirname(calibration)
     for name in made:
+        if not os.path.isfile(os.path.join(work, name)):
+            check(False, f"{name}: created but not written: {result.stdout}")
+            continue
         section = section_of(calibration, name)
         charts.append((os.path.join(work, name), os.path.join(folder, section.replace("\\", "/"))))
     return charts
@@ -148,7 +153,7 @@ def section_of(calibration, chart_name):
 def main():
     global HDRMILL, KAP_DUMP
     HDRMILL, KAP_DUMP = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
-    if shutil.which("gdalinfo") is None or shutil.which("gdal_translate") is None:
+    if not all(shutil.which(tool) for tool in ("gdalinfo", "gdal_translate", "gdaltransform")):
         if os.environ.get("CI") or os.environ.get("HDRMILL_STRICT"):
             print("FAIL: GDAL's tools not found, and the full test run needs them (Debian package gdal-bin)")
             return 1

@@ -97,6 +97,12 @@ dataset("JPEG", "jpeg_grey.jpg", grey, byte, ["QUALITY=100"])
 dataset("GIF", "gif_palette.gif", i.astype(np.uint8), byte, table=colour_table(chart_entries))
 dataset("BMP", "bmp_palette.bmp", i.astype(np.uint8), byte, table=colour_table(chart_entries))
 dataset("BMP", "bmp_rgb.bmp", chart, byte)
+# Colour scans of 127, 128 and 129 distinct colours, around the most a chart holds:
+# pixel i has colour i mod n, colour k being (2 k, 37 k + 11, 101 k + 7) mod 256.
+for n in (127, 128, 129):
+    k = np.arange(n)
+    table = (np.stack([2 * k, 37 * k + 11, 101 * k + 7], axis=1) % 256).astype(np.uint8)
+    dataset("PNG", f"colours_{n}.png", table[i % n], byte)
 
 
 def tiff(name, tags, data):
@@ -137,15 +143,17 @@ huge = 2**31 - 1
 tiff("bad_huge.tif",
      [(256, 4, [huge]), (257, 4, [huge]), (258, 3, [8, 8, 8]), (259, 3, [1]), (262, 3, [2]),
       (273, 4, ["data"] * 3), (277, 3, [3]), (278, 4, [huge]), (279, 4, [16] * 3), (284, 3, [2])], bytes(16))
-# The 4-bit palette scan with its palette cut to five colours: indices up to 15.
+# The 4-bit palette scan, indices up to 15, with its palette cut to five colours and
+# to fifteen (the last index one past the palette).
 with open("png_palette4.png", "rb") as f:
     png = f.read()
 plte = png.index(b"PLTE") - 4
 length = struct.unpack(">I", png[plte:plte + 4])[0]
-chunk = b"PLTE" + png[plte + 8:plte + 8 + 15]
-with open("bad_index_beyond_palette.png", "wb") as f:
-    f.write(png[:plte] + struct.pack(">I", 15) + chunk + struct.pack(">I", zlib.crc32(chunk))
-            + png[plte + 12 + length:])
+for entries, name in ((5, "bad_index_beyond_palette.png"), (15, "bad_index_one_past_palette.png")):
+    chunk = b"PLTE" + png[plte + 8:plte + 8 + 3 * entries]
+    with open(name, "wb") as f:
+        f.write(png[:plte] + struct.pack(">I", 3 * entries) + chunk + struct.pack(">I", zlib.crc32(chunk))
+                + png[plte + 12 + length:])
 dataset("GTiff", "other_layout_cmyk.tif", rgba, byte, ["PHOTOMETRIC=CMYK"])
 dataset("GTiff", "other_layout_three_greys.tif", chart, byte, ["PHOTOMETRIC=MINISBLACK"])
 dataset("PNM", "other_format.ppm", chart, byte)
