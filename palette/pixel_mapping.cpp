@@ -1,0 +1,118 @@
+#include "palette/pixel_mapping.hpp"
+
+#include <cstddef>
+
+#include "palette/nearest_entry.hpp"
+
+namespace hdrmill {
+namespace {
+
+// A pixel this near (hundredths of delta E) the entry most of its neighbours have takes
+// it: a paper grain or a tint's noise is nearer, a printed mark on that tint farther.
+constexpr std::int64_t neighbour_reach = 1200;
+
+// The entry shared by more than half of the `present` values in `n`, or 256 when none
+// is: the first of them that is met as often (at most one can be).
+unsigned majority_of(const std::uint8_t* n, unsigned present) {
+    for (unsigned i = 0; i < present; ++i) {
+        unsigned same = 0;
+        for (unsigned j = 0; j < present; ++j) same += n[j] == n[i];
+        if (2 * same > present) return n[i];
+        if (2 * (i + 1) >= present) break;  // a majority is met among the first half
+    }
+    return 256;
+}
+
+struct row_mapper {
+    std::uint8_t* pixels;
+    std::uint32_t width, height;
+    const std::vector<palette_entry>& entries;
+    const cell_mapping& mapping;
+    std::vector<std::uint8_t> ring;  // the cells' entries of 3 rows, by row % 3
+    std::array<bool, 256> reached{};
+
+    std::uint8_t* raw(std::uint32_t y) { return ring.data() + std::size_t{y % 3} * width; }
+
+    void map_row(std::uint32_t y) {
+        const std::uint8_t* p = pixels + std::size_t{y} * width * 3;
+        std::uint8_t* to = raw(y);
+        for (std::uint32_t x = 0; x < width; ++x, p += 3) to[x] = mapping.entry[colour_histogram::cell_of(p)];
+    }
+
+    // Pixel x of row y, whose cell's entry is `own`, given its neighbours.
+    std::uint8_t settled(std::uint32_t y, std::uint32_t x, std::uint8_t own, const std::uint8_t* n, unsigned present) {
+        const unsigned most = majority_of(n, present);
+        if (most == 256 || most == own) return own;
+        const std::uint8_t* p = pixels + (std::size_t{y} * width + x) * 3;
+        const lab_colour& lab = mapping.lab[colour_histogram::cell_of(p)];
+        return distance_squared(lab, entries[most].lab) <= neighbour_reach * neighbour_reach ? static_cast<std::uint8_t>(most)
+                                                                                            : own;
+    }
+
+    // Any pixel, its neighbours looked for inside the scan.
+    std::uint8_t at_edge(std::uint32_t y, std::uint32_t x) {
+        std::uint8_t n[8];
+        unsigned present = 0;
+        for (int dy = -1; dy <= 1; ++dy) {
+            const std::int64_t ny = std::int64_t{y} + dy;
+            if (ny < 0 || ny >= height) continue;
+            const std::uint8_t* row = raw(static_cast<std::uint32_t>(ny));
+            for (int dx = -1; dx <= 1; ++dx) {
+                const std::int64_t nx = std::int64_t{x} + dx;
+                if ((dx == 0 && dy == 0) || nx < 0 || nx >= width) continue;
+                n[present++] = row[nx];
+            }
+        }
+        return settled(y, x, raw(y)[x], n, present);
+    }
+
+    // Row y into bytes y * width on: byte x is written after pixel x's colour (at
+    // 3 * (y * width + x)) is read, and before no colour still to be read.
+    void settle_row(std::uint32_t y) {
+        std::uint8_t* out = pixels + std::size_t{y} * width;
+        const bool inner_row = y > 0 && y + 1 < height;
+        const std::uint8_t *up = inner_row ? raw(y - 1) : nullptr, *mid = raw(y), *down = inner_row ? raw(y + 1) : nullptr;
+        for (std::uint32_t x = 0; x < width; ++x) {
+            std::uint8_t entry;
+            if (!inner_row || x == 0 || x + 1 == width) {
+                entry = at_edge(y, x);
+            } else {
+                const std::uint8_t n[8] = {up[x - 1], up[x], up[x + 1], mid[x - 1], mid[x + 1], down[x - 1], down[x], down[x + 1]};
+                const std::uint8_t own = mid[x];
+                unsigned same = 0;
+                for (const std::uint8_t v : n) same += v == own;
+                entry = same >= 5 ? own : settled(y, x, own, n, 8);
+            }
+            out[x] = entry;
+            reached[entry] = true;
+        }
+    }
+};
+
+}  // namespace
+
+cell_mapping map_cells(const colour_histogram& histogram, const std::vector<palette_entry>& entries) {
+    cell_mapping mapping;
+    const lab_points points(entries);
+    for (const std::uint32_t cell : histogram.cells_met()) {
+        const lab_colour lab = histogram.colour_of(cell).lab;
+        mapping.lab[cell] = lab;
+        mapping.entry[cell] = static_cast<std::uint8_t>(nearest_of(points, lab).index);
+    }
+    return mapping;
+}
+
+std::array<bool, 256> map_pixels(scan_image& scan, const std::vector<palette_entry>& entries,
+                                 const cell_mapping& mapping) {
+    row_mapper mapper{scan.pixels.data(), scan.width, scan.height, entries, mapping, {}, {}};
+    if (scan.width == 0 || scan.height == 0) return mapper.reached;
+    mapper.ring.resize(std::size_t{scan.width} * 3);
+    mapper.map_row(0);
+    for (std::uint32_t y = 0; y < scan.height; ++y) {
+        if (y + 1 < scan.height) mapper.map_row(y + 1);
+        mapper.settle_row(y);
+    }
+    return mapper.reached;
+}
+
+}  // namespace hdrmill

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "palette/colour_histogram.hpp"
+#include "palette/palette_entry.hpp"
+#include "scan/scan_image.hpp"
+
+namespace hdrmill {
+
+/// For each cell of a colour_histogram that has pixels: its nearest palette entry (in
+/// CIE L*a*b*, first of equals) and the L*a*b* of its pixels' mean colour. 3.3 MB.
+struct cell_mapping {
+    std::vector<std::uint8_t> entry = std::vector<std::uint8_t>(colour_histogram::cell_count, 0);
+    std::vector<lab_colour> lab = std::vector<lab_colour>(colour_histogram::cell_count);
+};
+
+/// `entries`: 1 to 256.
+cell_mapping map_cells(const colour_histogram& histogram, const std::vector<palette_entry>& entries);
+
+/// Turns the colour scan's pixels into entry indices in place: pixel i's index goes to
+/// byte i (the buffer is not shortened; `type` and `palette` are left to the caller).
+/// A pixel is its cell's entry, unless most of its neighbours (more than half of the 8,
+/// or of those inside the scan at its edge) have one entry, another, and its colour is
+/// within delta E 12 of that entry: then it takes that one. Scanner noise, paper
+/// texture and the blends at a tint's edge then give no stray indices, and the runs
+/// stay long; a mark farther than that from its surroundings stays whole, however
+/// thin. The neighbours are taken as their cells make them (one pass, rows streamed:
+/// 3 rows of scratch). Returns which entries some pixel has.
+std::array<bool, 256> map_pixels(scan_image& scan, const std::vector<palette_entry>& entries,
+                                 const cell_mapping& mapping);
+
+}  // namespace hdrmill
