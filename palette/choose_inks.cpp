@@ -19,7 +19,11 @@ constexpr std::size_t usual_inks = 24;
 
 // A colour this far from every ink gets an ink of its own (beyond usual_inks, up to the
 // limit), if it has enough pixels to be a mark rather than scanner noise.
-constexpr std::int64_t distinct_off = 1000;
+constexpr std::int64_t distinct_off = 1500;
+
+// Colours this near an ink are its noise (a scanner's, the paper's grain): they get no
+// ink of their own, even among the usual ones.
+constexpr std::int64_t noise_off = 500;
 
 // Lloyd's rounds after each time inks are added: the centres settle within a few.
 constexpr int settle_rounds = 8;
@@ -41,8 +45,8 @@ struct ink_search {
 
     // Farthest-first: the next centre is the colour of greatest weight times distance
     // squared from the centres so far, first of equals. Up to usual_inks are taken
-    // while any colour is off the centres; beyond, only a colour distinct_off away with
-    // fewest_pixels or more.
+    // while any colour is more than noise_off from them; beyond, only a colour
+    // distinct_off away with fewest_pixels or more.
     void add_centres(std::size_t limit) {
         const std::size_t n = colours.size();
         std::vector<std::int64_t> off(n, std::numeric_limits<std::int64_t>::max());
@@ -58,7 +62,7 @@ struct ink_search {
             std::size_t best = n;
             std::int64_t best_score = 0;
             for (std::size_t i = 0; i < n; ++i) {
-                const bool may = usual ? off[i] > 0 : off[i] > distinct_off * distinct_off && colours[i].count >= fewest_pixels;
+                const bool may = usual ? off[i] > noise_off * noise_off : off[i] > distinct_off * distinct_off && colours[i].count >= fewest_pixels;
                 // Scores stay below 2^63: weights below 2^22, distances squared below 2^31.
                 const std::int64_t score = may ? weight[i] * off[i] : 0;
                 if (score > best_score) best = i, best_score = score;

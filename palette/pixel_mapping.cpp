@@ -11,14 +11,17 @@ namespace {
 // it: a paper grain or a tint's noise is nearer, a printed mark on that tint farther.
 constexpr std::int64_t neighbour_reach = 1200;
 
-// The entry shared by more than half of the `present` values in `n`, or 256 when none
-// is: the first of them that is met as often (at most one can be).
+// A pixel's neighbours agree on an entry when at least this many of the 8 have it.
+// Half, not more: along the edge of a tint a noisy pixel has the tint on one side.
+constexpr unsigned agreeing = 4;
+
+// The entry at least `agreeing` of the `present` values in `n` share, the first met
+// (two can tie at 4 of 8), or 256 when none.
 unsigned majority_of(const std::uint8_t* n, unsigned present) {
-    for (unsigned i = 0; i < present; ++i) {
+    for (unsigned i = 0; i + agreeing <= present; ++i) {
         unsigned same = 0;
-        for (unsigned j = 0; j < present; ++j) same += n[j] == n[i];
-        if (2 * same > present) return n[i];
-        if (2 * (i + 1) >= present) break;  // a majority is met among the first half
+        for (unsigned j = i; j < present; ++j) same += n[j] == n[i];
+        if (same >= agreeing) return n[i];
     }
     return 256;
 }
@@ -81,7 +84,7 @@ struct row_mapper {
                 const std::uint8_t own = mid[x];
                 unsigned same = 0;
                 for (const std::uint8_t v : n) same += v == own;
-                entry = same >= 5 ? own : settled(y, x, own, n, 8);
+                entry = same >= agreeing ? own : settled(y, x, own, n, 8);
             }
             out[x] = entry;
             reached[entry] = true;

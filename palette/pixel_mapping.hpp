@@ -22,9 +22,10 @@ cell_mapping map_cells(const colour_histogram& histogram, const std::vector<pale
 
 /// Turns the colour scan's pixels into entry indices in place: pixel i's index goes to
 /// byte i (the buffer is not shortened; `type` and `palette` are left to the caller).
-/// A pixel is its cell's entry, unless most of its neighbours (more than half of the 8,
-/// or of those inside the scan at its edge) have one entry, another, and its colour is
-/// within delta E 12 of that entry: then it takes that one. Scanner noise, paper
+/// A pixel is its cell's entry, unless at least 4 of its 8 neighbours (at the scan's
+/// edge, of those inside it) have one other entry, and its colour is within delta E 12
+/// of that entry: then it takes that one (of two such, the first of the row above, then
+/// its own row, then the row below, left to right). Scanner noise, paper
 /// texture and the blends at a tint's edge then give no stray indices, and the runs
 /// stay long; a mark farther than that from its surroundings stays whole, however
 /// thin. The neighbours are taken as their cells make them (one pass, rows streamed:
