@@ -1,6 +1,5 @@
 #include "palette/nearest_entry.hpp"
 
-#include <array>
 
 namespace hdrmill {
 
@@ -13,20 +12,17 @@ lab_points::lab_points(const std::vector<lab_colour>& labs) {
 }
 
 nearest_point nearest_of(const lab_points& points, const lab_colour& lab) {
-    // Squared in 64 bits: k-means centres, unlike colours, are not bound to the range of
-    // real colours' L*a*b*. The distances first, in a loop without branches, then the
-    // least of them.
+    // Each distance squared with its index below it, so that the least key is the
+    // nearest point and, of equals, the first: one loop without branches. A distance
+    // squared fits in 48 bits for any L*a*b* within +-2^22 hundredths.
     const std::size_t n = points.size();
-    std::array<std::int64_t, 256> d{};
+    std::uint64_t least = ~std::uint64_t{0};
     for (std::size_t i = 0; i < n; ++i) {
         const std::int64_t dl = points.l[i] - lab.l, da = points.a[i] - lab.a, db = points.b[i] - lab.b;
-        d[i] = dl * dl + da * da + db * db;
+        const auto key = (static_cast<std::uint64_t>(dl * dl + da * da + db * db) << 8) | i;
+        least = key < least ? key : least;
     }
-    nearest_point best{0, d[0]};
-    for (std::size_t i = 1; i < n; ++i) {
-        if (d[i] < best.distance_squared) best = {i, d[i]};
-    }
-    return best;
+    return {static_cast<std::size_t>(least & 0xFF), static_cast<std::int64_t>(least >> 8)};
 }
 
 }  // namespace hdrmill

@@ -15,8 +15,27 @@ constexpr std::int64_t neighbour_reach = 1200;
 // Half, not more: along the edge of a tint a noisy pixel has the tint on one side.
 constexpr unsigned agreeing = 4;
 
-// The entry at least `agreeing` of the `present` values in `n` share, the first met
-// (two can tie at 4 of 8), or 256 when none.
+// How many of the 8 bytes of `n` are `v`: the bytes of n ^ v*0x0101... that are zero,
+// found without a branch: a byte's low bit is set where it is zero, and one multiply
+// adds the bytes up into the top one.
+unsigned count_of(std::uint64_t n, std::uint8_t v) {
+    constexpr std::uint64_t low7 = 0x7F7F7F7F7F7F7F7FULL, ones = 0x0101010101010101ULL;
+    const std::uint64_t t = n ^ (ones * v);
+    const std::uint64_t zero = (~(((t & low7) + low7) | t | low7)) >> 7;
+    return static_cast<unsigned>((zero * ones) >> 56);
+}
+
+// The entry at least `agreeing` of the 8 neighbours in `n` share (one a byte), the first
+// met (two can tie at 4 of 8), or 256 when none. Such an entry is among the first five.
+unsigned majority_of(std::uint64_t n) {
+    for (unsigned i = 0; i + agreeing <= 8; ++i) {
+        const auto v = static_cast<std::uint8_t>(n >> (8 * i));
+        if (count_of(n, v) >= agreeing) return v;
+    }
+    return 256;
+}
+
+// The same for `present` (fewer than 8) neighbours, at the scan's edge.
 unsigned majority_of(const std::uint8_t* n, unsigned present) {
     for (unsigned i = 0; i + agreeing <= present; ++i) {
         unsigned same = 0;
@@ -42,9 +61,9 @@ struct row_mapper {
         for (std::uint32_t x = 0; x < width; ++x, p += 3) to[x] = mapping.entry[colour_histogram::cell_of(p)];
     }
 
-    // Pixel x of row y, whose cell's entry is `own`, given its neighbours.
-    std::uint8_t settled(std::uint32_t y, std::uint32_t x, std::uint8_t own, const std::uint8_t* n, unsigned present) {
-        const unsigned most = majority_of(n, present);
+    // Pixel x of row y, whose cell's entry is `own`, when its neighbours agree on `most`
+    // (256 when they do not).
+    std::uint8_t settled(std::uint32_t y, std::uint32_t x, std::uint8_t own, unsigned most) {
         if (most == 256 || most == own) return own;
         const std::uint8_t* p = pixels + (std::size_t{y} * width + x) * 3;
         const lab_colour& lab = mapping.lab[colour_histogram::cell_of(p)];
@@ -66,7 +85,7 @@ struct row_mapper {
                 n[present++] = row[nx];
             }
         }
-        return settled(y, x, raw(y)[x], n, present);
+        return settled(y, x, raw(y)[x], majority_of(n, present));
     }
 
     // Row y into bytes y * width on: byte x is written after pixel x's colour (at
@@ -80,11 +99,13 @@ struct row_mapper {
             if (!inner_row || x == 0 || x + 1 == width) {
                 entry = at_edge(y, x);
             } else {
-                const std::uint8_t n[8] = {up[x - 1], up[x], up[x + 1], mid[x - 1], mid[x + 1], down[x - 1], down[x], down[x + 1]};
+                // The neighbours in order, one a byte from the lowest.
+                const std::uint64_t n = std::uint64_t{up[x - 1]} | std::uint64_t{up[x]} << 8 | std::uint64_t{up[x + 1]} << 16 |
+                                        std::uint64_t{mid[x - 1]} << 24 | std::uint64_t{mid[x + 1]} << 32 |
+                                        std::uint64_t{down[x - 1]} << 40 | std::uint64_t{down[x]} << 48 |
+                                        std::uint64_t{down[x + 1]} << 56;
                 const std::uint8_t own = mid[x];
-                unsigned same = 0;
-                for (const std::uint8_t v : n) same += v == own;
-                entry = same >= agreeing ? own : settled(y, x, own, n, 8);
+                entry = count_of(n, own) >= agreeing ? own : settled(y, x, own, majority_of(n));
             }
             out[x] = entry;
             reached[entry] = true;
