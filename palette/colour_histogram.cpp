@@ -1,13 +1,25 @@
 #include "palette/colour_histogram.hpp"
 
+#include <algorithm>
+#include <new>
+
 #include "palette/palette_entry.hpp"
 
 namespace hdrmill {
 
+// calloc, not a vector: the system hands out zeroed pages as they are first touched,
+// where a vector would clear all 8 MB for a scan of a few thousand colours.
+colour_histogram::colour_histogram()
+    : tally_(static_cast<cell_tally*>(std::calloc(cell_count, sizeof(cell_tally)))) {
+    if (!tally_) throw std::bad_alloc();
+}
+
 void colour_histogram::add(const std::uint8_t* p, std::size_t count) {
-    cell_tally* tally = tally_.data();
+    cell_tally* tally = tally_.get();
     for (const std::uint8_t* end = p + 3 * count; p != end; p += 3) {
-        cell_tally& t = tally[cell_of(p)];
+        const std::uint32_t cell = cell_of(p);
+        cell_tally& t = tally[cell];
+        if (t.count == 0) met_.push_back(cell);
         ++t.count;
         t.r += p[0];
         t.g += p[1];
@@ -16,10 +28,8 @@ void colour_histogram::add(const std::uint8_t* p, std::size_t count) {
 }
 
 std::vector<std::uint32_t> colour_histogram::cells_met() const {
-    std::vector<std::uint32_t> cells;
-    for (std::size_t i = 0; i < cell_count; ++i) {
-        if (tally_[i].count != 0) cells.push_back(static_cast<std::uint32_t>(i));
-    }
+    std::vector<std::uint32_t> cells = met_;
+    std::sort(cells.begin(), cells.end());
     return cells;
 }
 
@@ -37,16 +47,19 @@ std::vector<weighted_colour> colour_histogram::coarse() const {
     constexpr unsigned box_bits = cell_bits - 1;
     constexpr std::uint32_t box_mask = (1U << box_bits) - 1;
     std::vector<cell_tally> boxes(std::size_t{1} << (3 * box_bits), cell_tally{0, 0, 0, 0});
-    for (std::uint32_t i = 0; i < cell_count; ++i) {
+    std::vector<std::uint32_t> boxes_met;
+    for (const std::uint32_t i : met_) {
         const cell_tally& t = tally_[i];
-        if (t.count == 0) continue;
         const std::uint32_t r = i >> (2 * cell_bits + 1), g = (i >> (cell_bits + 1)) & box_mask, b = (i >> 1) & box_mask;
-        cell_tally& box = boxes[(r << (2 * box_bits)) | (g << box_bits) | b];
+        const std::uint32_t at = (r << (2 * box_bits)) | (g << box_bits) | b;
+        cell_tally& box = boxes[at];
+        if (box.count == 0) boxes_met.push_back(at);
         box.count += t.count, box.r += t.r, box.g += t.g, box.b += t.b;
     }
+    std::sort(boxes_met.begin(), boxes_met.end());
     std::vector<weighted_colour> out;
-    for (const cell_tally& t : boxes) {
-        if (t.count == 0) continue;
+    for (const std::uint32_t at : boxes_met) {
+        const cell_tally& t = boxes[at];
         weighted_colour w;
         w.count = t.count;
         w.sum[0] = t.r, w.sum[1] = t.g, w.sum[2] = t.b;

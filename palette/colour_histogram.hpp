@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "palette/cie_lab.hpp"
@@ -19,9 +21,10 @@ struct weighted_colour {
 };
 
 /// The colours of a colour scan's pixels (three bytes r, g, b each), gathered in cells
-/// of 4 levels a channel: 262,144 cells of 32 bytes (8 MB), whatever the scan's size.
+/// of 4 levels a channel: 262,144 cells of 32 bytes (8 MB of address space, whatever the
+/// scan's size; the system's zeroed pages, so that a small scan touches few of them).
 /// A pixel's cell is cell_of() its bytes. Counts and sums are 64 bits: no scan
-/// overflows them.
+/// overflows them. Not copyable.
 class colour_histogram {
 public:
     static constexpr unsigned cell_bits = 6;
@@ -33,7 +36,7 @@ public:
                (std::uint32_t{p[2]} >> drop);
     }
 
-    colour_histogram() : tally_(cell_count) {}
+    colour_histogram();
 
     /// Adds `count` pixels, three bytes each, from `p`.
     void add(const std::uint8_t* p, std::size_t count);
@@ -52,7 +55,11 @@ private:
     struct cell_tally {
         std::uint64_t count, r, g, b;
     };
-    std::vector<cell_tally> tally_;
+    struct free_deleter {
+        void operator()(cell_tally* p) const { std::free(p); }
+    };
+    std::unique_ptr<cell_tally[], free_deleter> tally_;
+    std::vector<std::uint32_t> met_;  // the cells that have pixels, as first met
 };
 
 }  // namespace hdrmill

@@ -1,6 +1,7 @@
 #include "palette/pixel_mapping.hpp"
 
 #include <cstddef>
+#include <new>
 
 #include "palette/nearest_entry.hpp"
 
@@ -114,6 +115,12 @@ struct row_mapper {
 };
 
 }  // namespace
+
+cell_mapping::cell_mapping()
+    : entry(static_cast<std::uint8_t*>(std::calloc(colour_histogram::cell_count, 1))),
+      lab(static_cast<lab_colour*>(std::calloc(colour_histogram::cell_count, sizeof(lab_colour)))) {
+    if (!entry || !lab) throw std::bad_alloc();
+}
 
 cell_mapping map_cells(const colour_histogram& histogram, const std::vector<palette_entry>& entries) {
     cell_mapping mapping;

@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "palette/colour_histogram.hpp"
@@ -11,10 +13,16 @@
 namespace hdrmill {
 
 /// For each cell of a colour_histogram that has pixels: its nearest palette entry (in
-/// CIE L*a*b*, first of equals) and the L*a*b* of its pixels' mean colour. 3.3 MB.
+/// CIE L*a*b*, first of equals) and the L*a*b* of its pixels' mean colour. 3.3 MB of
+/// the system's zeroed pages, touched only where cells have pixels.
 struct cell_mapping {
-    std::vector<std::uint8_t> entry = std::vector<std::uint8_t>(colour_histogram::cell_count, 0);
-    std::vector<lab_colour> lab = std::vector<lab_colour>(colour_histogram::cell_count);
+    struct free_deleter {
+        void operator()(void* p) const { std::free(p); }
+    };
+    std::unique_ptr<std::uint8_t[], free_deleter> entry;
+    std::unique_ptr<lab_colour[], free_deleter> lab;
+
+    cell_mapping();
 };
 
 /// `entries`: 1 to 256.
