@@ -21,16 +21,14 @@ namespace hdrmill {
 ///   127, 129/256 of a level when all 256 levels are equally common.
 /// - An indexed scan of more used colours has its entries reduced as a colour scan's
 ///   colours, weighted by their pixels, and each entry remapped as a whole.
-/// - A colour scan gets a palette made for printed charts: one entry for each printed
-///   tint and thin ink (the noise around a flat tint, and the blends at the edges
-///   between inks, get none of their own, so tints come back flat and runs long), and
-///   one for the strokes, as dark as the darkest pixels, however few. A pixel maps as
-///   the mean colour of its bin does (the scan's pixels in the same box of 8 levels a
-///   channel, 32768 boxes): to its nearest entry in CIE L*a*b*, or, when it is a blend
-///   of some ink with the strokes (a thin stroke blurred by the scan), to the strokes if
-///   they make up enough of it; it keeps its left neighbour's entry where that is nearly
-///   as good. No dithering. Such a palette often has far fewer entries than `limit` (20
-///   to 30 for a typical chart), which also makes the chart's runs cheaper to encode.
+/// - A colour scan of more colours gets as many entries as it needs: about 24 for a
+///   typical chart or map, more where small marks of other colours need them, up to
+///   `limit`; each the mean colour of the pixels it stands for, so that every ink,
+///   tint and small coloured mark keeps its hue and thin strokes stay as dark as
+///   printed. A pixel goes to its nearest entry in CIE L*a*b*, or to the entry at
+///   least 4 of its 8 neighbours share when it lies within delta E 12 of it (scanner
+///   noise and paper grain then make no stray indices). No dithering. The algorithm:
+///   docs/palette.md.
 ///
 /// The palette runs from light to dark (by L*, then by r, g, b, highest first): index 0
 /// is normally the paper. The result depends on the pixels alone: every choice is made
@@ -41,9 +39,9 @@ namespace hdrmill {
 /// exactly width * height * bytes_per_pixel() bytes. The buffer is rewritten in place
 /// and then shortened without reallocating: its capacity stays as it was, so there is
 /// never a second copy of the scan (shrink_to_fit makes one, if the memory is wanted
-/// back). Besides the scan's buffer it uses tables of about 6 MB at most, whatever the
-/// scan's size (under 1 MB for a chart's few thousand colours), and 3 bytes for each
-/// pixel of a row; it reads a colour scan twice.
+/// back). Besides the scan's buffer a colour scan of many colours takes about 12 MB of
+/// tables, whatever its size, and 3 bytes for each pixel of a row; the pixels are read
+/// twice.
 void reduce_colours(scan_image& scan, std::size_t limit);
 
 }  // namespace hdrmill

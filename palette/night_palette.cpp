@@ -14,10 +14,21 @@ constexpr std::int64_t full_chroma = 3000;
 
 std::uint8_t brightness(const colour& c) { return std::max({c.r, c.g, c.b}); }
 
-colour darkened(const colour& day, std::int64_t ceiling) {
+// Day lightness (L* in hundredths) to night brightness: the lightest entry (the paper)
+// goes to 0 and the darkest (the strokes) to the ceiling, the rest in proportion to
+// their L* between them, so that the whole range the ceiling allows is used.
+struct lightness_range {
+    std::int64_t lightest = 0, darkest = 0;
+
+    std::int64_t value(std::int64_t lightness, std::int64_t ceiling) const {
+        if (lightest <= darkest) return lightness >= 5000 ? 0 : ceiling;  // one lightness: paper or ink
+        return ceiling * (lightest - std::clamp(lightness, darkest, lightest)) / (lightest - darkest);
+    }
+};
+
+colour darkened(const colour& day, const lightness_range& range, std::int64_t ceiling) {
     const lab_colour lab = to_lab(day);
-    const std::int64_t lightness = std::clamp<std::int64_t>(lab.l, 0, 10000);
-    const std::int64_t value = ceiling * (10000 - lightness) / 10000;
+    const std::int64_t value = range.value(lab.l, ceiling);
     const std::int64_t chroma = std::min<std::int64_t>(distance(lab_colour{0, lab.a, lab.b}, lab_colour{}), full_chroma);
     const std::int64_t top = brightness(day);
     const auto channel = [&](std::uint8_t level) {
@@ -31,10 +42,16 @@ colour darkened(const colour& day, std::int64_t ceiling) {
 
 std::vector<colour> darkened_palette(const std::vector<colour>& day, std::int64_t share) {
     std::uint8_t brightest = 0;
-    for (const colour& c : day) brightest = std::max(brightest, brightness(c));
+    lightness_range range{-1, 20000};
+    for (const colour& c : day) {
+        brightest = std::max(brightest, brightness(c));
+        const std::int64_t l = to_lab(c).l;
+        range.lightest = std::max(range.lightest, l);
+        range.darkest = std::min(range.darkest, l);
+    }
     std::vector<colour> dark;
     dark.reserve(day.size());
-    for (const colour& c : day) dark.push_back(darkened(c, brightest / share));
+    for (const colour& c : day) dark.push_back(darkened(c, range, brightest / share));
     return dark;
 }
 

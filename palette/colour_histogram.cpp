@@ -1,0 +1,73 @@
+#include "palette/colour_histogram.hpp"
+
+#include <algorithm>
+#include <new>
+
+#include "palette/palette_entry.hpp"
+
+namespace hdrmill {
+
+// calloc, not a vector: the system hands out zeroed pages as they are first touched,
+// where a vector would clear all 8 MB for a scan of a few thousand colours.
+colour_histogram::colour_histogram()
+    : tally_(static_cast<cell_tally*>(std::calloc(cell_count, sizeof(cell_tally)))) {
+    if (!tally_) throw std::bad_alloc();
+}
+
+void colour_histogram::add(const std::uint8_t* p, std::size_t count) {
+    cell_tally* tally = tally_.get();
+    for (const std::uint8_t* end = p + 3 * count; p != end; p += 3) {
+        const std::uint32_t cell = cell_of(p);
+        cell_tally& t = tally[cell];
+        if (t.count == 0) met_.push_back(cell);
+        ++t.count;
+        t.r += p[0];
+        t.g += p[1];
+        t.b += p[2];
+    }
+}
+
+std::vector<std::uint32_t> colour_histogram::cells_met() const {
+    std::vector<std::uint32_t> cells = met_;
+    std::sort(cells.begin(), cells.end());
+    return cells;
+}
+
+weighted_colour colour_histogram::colour_of(std::uint32_t cell) const {
+    const cell_tally& t = tally_[cell];
+    weighted_colour w;
+    w.count = t.count;
+    w.sum[0] = t.r, w.sum[1] = t.g, w.sum[2] = t.b;
+    w.mean = mean_colour(w.sum, w.count);
+    w.lab = to_lab(w.mean);
+    return w;
+}
+
+std::vector<weighted_colour> colour_histogram::coarse() const {
+    constexpr unsigned box_bits = cell_bits - 1;
+    constexpr std::uint32_t box_mask = (1U << box_bits) - 1;
+    std::vector<cell_tally> boxes(std::size_t{1} << (3 * box_bits), cell_tally{0, 0, 0, 0});
+    std::vector<std::uint32_t> boxes_met;
+    for (const std::uint32_t i : met_) {
+        const cell_tally& t = tally_[i];
+        const std::uint32_t r = i >> (2 * cell_bits + 1), g = (i >> (cell_bits + 1)) & box_mask, b = (i >> 1) & box_mask;
+        const std::uint32_t at = (r << (2 * box_bits)) | (g << box_bits) | b;
+        cell_tally& box = boxes[at];
+        if (box.count == 0) boxes_met.push_back(at);
+        box.count += t.count, box.r += t.r, box.g += t.g, box.b += t.b;
+    }
+    std::sort(boxes_met.begin(), boxes_met.end());
+    std::vector<weighted_colour> out;
+    for (const std::uint32_t at : boxes_met) {
+        const cell_tally& t = boxes[at];
+        weighted_colour w;
+        w.count = t.count;
+        w.sum[0] = t.r, w.sum[1] = t.g, w.sum[2] = t.b;
+        w.mean = mean_colour(w.sum, w.count);
+        w.lab = to_lab(w.mean);
+        out.push_back(w);
+    }
+    return out;
+}
+
+}  // namespace hdrmill

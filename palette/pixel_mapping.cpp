@@ -1,0 +1,149 @@
+#include "palette/pixel_mapping.hpp"
+
+#include <cstddef>
+#include <new>
+
+#include "palette/nearest_entry.hpp"
+
+namespace hdrmill {
+namespace {
+
+// A pixel this near (hundredths of delta E) the entry most of its neighbours have takes
+// it: a paper grain or a tint's noise is nearer, a printed mark on that tint farther.
+constexpr std::int64_t neighbour_reach = 1200;
+
+// A pixel's neighbours agree on an entry when at least this many of the 8 have it.
+// Half, not more: along the edge of a tint a noisy pixel has the tint on one side.
+constexpr unsigned agreeing = 4;
+
+// How many of the 8 bytes of `n` are `v`: the bytes of n ^ v*0x0101... that are zero,
+// found without a branch: a byte's low bit is set where it is zero, and one multiply
+// adds the bytes up into the top one.
+unsigned count_of(std::uint64_t n, std::uint8_t v) {
+    constexpr std::uint64_t low7 = 0x7F7F7F7F7F7F7F7FULL, ones = 0x0101010101010101ULL;
+    const std::uint64_t t = n ^ (ones * v);
+    const std::uint64_t zero = (~(((t & low7) + low7) | t | low7)) >> 7;
+    return static_cast<unsigned>((zero * ones) >> 56);
+}
+
+// The entry at least `agreeing` of the 8 neighbours in `n` share (one a byte), the first
+// met (two can tie at 4 of 8), or 256 when none. Such an entry is among the first five.
+unsigned majority_of(std::uint64_t n) {
+    for (unsigned i = 0; i + agreeing <= 8; ++i) {
+        const auto v = static_cast<std::uint8_t>(n >> (8 * i));
+        if (count_of(n, v) >= agreeing) return v;
+    }
+    return 256;
+}
+
+// The same for `present` (fewer than 8) neighbours, at the scan's edge.
+unsigned majority_of(const std::uint8_t* n, unsigned present) {
+    for (unsigned i = 0; i + agreeing <= present; ++i) {
+        unsigned same = 0;
+        for (unsigned j = i; j < present; ++j) same += n[j] == n[i];
+        if (same >= agreeing) return n[i];
+    }
+    return 256;
+}
+
+struct row_mapper {
+    std::uint8_t* pixels;
+    std::uint32_t width, height;
+    const std::vector<palette_entry>& entries;
+    const cell_mapping& mapping;
+    std::vector<std::uint8_t> ring;  // the cells' entries of 3 rows, by row % 3
+    std::array<bool, 256> reached{};
+
+    std::uint8_t* raw(std::uint32_t y) { return ring.data() + std::size_t{y % 3} * width; }
+
+    void map_row(std::uint32_t y) {
+        const std::uint8_t* p = pixels + std::size_t{y} * width * 3;
+        std::uint8_t* to = raw(y);
+        for (std::uint32_t x = 0; x < width; ++x, p += 3) to[x] = mapping.entry[colour_histogram::cell_of(p)];
+    }
+
+    // Pixel x of row y, whose cell's entry is `own`, when its neighbours agree on `most`
+    // (256 when they do not).
+    std::uint8_t settled(std::uint32_t y, std::uint32_t x, std::uint8_t own, unsigned most) {
+        if (most == 256 || most == own) return own;
+        const std::uint8_t* p = pixels + (std::size_t{y} * width + x) * 3;
+        const lab_colour& lab = mapping.lab[colour_histogram::cell_of(p)];
+        return distance_squared(lab, entries[most].lab) <= neighbour_reach * neighbour_reach ? static_cast<std::uint8_t>(most)
+                                                                                            : own;
+    }
+
+    // Any pixel, its neighbours looked for inside the scan.
+    std::uint8_t at_edge(std::uint32_t y, std::uint32_t x) {
+        std::uint8_t n[8];
+        unsigned present = 0;
+        for (int dy = -1; dy <= 1; ++dy) {
+            const std::int64_t ny = std::int64_t{y} + dy;
+            if (ny < 0 || ny >= height) continue;
+            const std::uint8_t* row = raw(static_cast<std::uint32_t>(ny));
+            for (int dx = -1; dx <= 1; ++dx) {
+                const std::int64_t nx = std::int64_t{x} + dx;
+                if ((dx == 0 && dy == 0) || nx < 0 || nx >= width) continue;
+                n[present++] = row[nx];
+            }
+        }
+        return settled(y, x, raw(y)[x], majority_of(n, present));
+    }
+
+    // Row y into bytes y * width on: byte x is written after pixel x's colour (at
+    // 3 * (y * width + x)) is read, and before no colour still to be read.
+    void settle_row(std::uint32_t y) {
+        std::uint8_t* out = pixels + std::size_t{y} * width;
+        const bool inner_row = y > 0 && y + 1 < height;
+        const std::uint8_t *up = inner_row ? raw(y - 1) : nullptr, *mid = raw(y), *down = inner_row ? raw(y + 1) : nullptr;
+        for (std::uint32_t x = 0; x < width; ++x) {
+            std::uint8_t entry;
+            if (!inner_row || x == 0 || x + 1 == width) {
+                entry = at_edge(y, x);
+            } else {
+                // The neighbours in order, one a byte from the lowest.
+                const std::uint64_t n = std::uint64_t{up[x - 1]} | std::uint64_t{up[x]} << 8 | std::uint64_t{up[x + 1]} << 16 |
+                                        std::uint64_t{mid[x - 1]} << 24 | std::uint64_t{mid[x + 1]} << 32 |
+                                        std::uint64_t{down[x - 1]} << 40 | std::uint64_t{down[x]} << 48 |
+                                        std::uint64_t{down[x + 1]} << 56;
+                const std::uint8_t own = mid[x];
+                entry = count_of(n, own) >= agreeing ? own : settled(y, x, own, majority_of(n));
+            }
+            out[x] = entry;
+            reached[entry] = true;
+        }
+    }
+};
+
+}  // namespace
+
+cell_mapping::cell_mapping()
+    : entry(static_cast<std::uint8_t*>(std::calloc(colour_histogram::cell_count, 1))),
+      lab(static_cast<lab_colour*>(std::calloc(colour_histogram::cell_count, sizeof(lab_colour)))) {
+    if (!entry || !lab) throw std::bad_alloc();
+}
+
+cell_mapping map_cells(const colour_histogram& histogram, const std::vector<palette_entry>& entries) {
+    cell_mapping mapping;
+    const lab_points points(entries);
+    for (const std::uint32_t cell : histogram.cells_met()) {
+        const lab_colour lab = histogram.colour_of(cell).lab;
+        mapping.lab[cell] = lab;
+        mapping.entry[cell] = static_cast<std::uint8_t>(nearest_of(points, lab).index);
+    }
+    return mapping;
+}
+
+std::array<bool, 256> map_pixels(scan_image& scan, const std::vector<palette_entry>& entries,
+                                 const cell_mapping& mapping) {
+    row_mapper mapper{scan.pixels.data(), scan.width, scan.height, entries, mapping, {}, {}};
+    if (scan.width == 0 || scan.height == 0) return mapper.reached;
+    mapper.ring.resize(std::size_t{scan.width} * 3);
+    mapper.map_row(0);
+    for (std::uint32_t y = 0; y < scan.height; ++y) {
+        if (y + 1 < scan.height) mapper.map_row(y + 1);
+        mapper.settle_row(y);
+    }
+    return mapper.reached;
+}
+
+}  // namespace hdrmill

@@ -1,0 +1,73 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "palette/colour_histogram.hpp"
+#include "palette/pixel_mapping.hpp"
+
+namespace hdrmill {
+namespace {
+
+// A colour scan drawn with one letter a pixel.
+struct picture {
+    std::vector<std::string> rows;
+    scan_image scan() const {
+        scan_image s;
+        s.type = scan_image::kind::colour;
+        s.width = static_cast<std::uint32_t>(rows[0].size());
+        s.height = static_cast<std::uint32_t>(rows.size());
+        for (const auto& row : rows) {
+            for (const char ch : row) {
+                const colour c = ch == '.' ? colour{240, 235, 220}    // paper
+                                 : ch == ',' ? colour{228, 226, 214}  // a paper grain, 5 delta E off
+                                 : ch == 'r' ? colour{200, 40, 40}    // red
+                                 : ch == 'b' ? colour{40, 60, 150}    // blue
+                                             : colour{30, 30, 30};    // black
+                s.pixels.insert(s.pixels.end(), {c.r, c.g, c.b});
+            }
+        }
+        return s;
+    }
+};
+
+// The letters of the entries the pixels map to, with entries paper, grain, red, blue, black.
+std::vector<std::string> mapped(const picture& p) {
+    const std::vector<palette_entry> entries = {entry_of({240, 235, 220}), entry_of({228, 226, 214}),
+                                                entry_of({200, 40, 40}), entry_of({40, 60, 150}), entry_of({30, 30, 30})};
+    scan_image scan = p.scan();
+    colour_histogram histogram;
+    histogram.add(scan.pixels.data(), std::size_t{scan.width} * scan.height);
+    map_pixels(scan, entries, map_cells(histogram, entries));
+    std::vector<std::string> out;
+    for (std::uint32_t y = 0; y < scan.height; ++y) {
+        std::string row;
+        for (std::uint32_t x = 0; x < scan.width; ++x) row += ".,rbk"[scan.pixels[std::size_t{y} * scan.width + x]];
+        out.push_back(row);
+    }
+    return out;
+}
+
+TEST(PixelMapping, GrainTakesItsNeighboursEntryAndMarksStayWhole) {
+    const struct {
+        const char* name;
+        std::vector<std::string> in, out;
+    } rows[] = {
+        {"grain on paper goes, at the edges too",
+         {"..,...", ".,..,.", "......", "...,.."},
+         {"......", "......", "......", "......"}},
+        {"one red pixel, a thin black line and a blue dot stay",
+         {"......", ".r....", "kkkkkk", "....b."},
+         {"......", ".r....", "kkkkkk", "....b."}},
+        {"a grain patch of its own stays",
+         {"......", ".,,,..", ".,,,..", ".,,,.."},
+         {"......", "..,...", ".,,,..", ".,,,.."}},
+        {"one row: two neighbours never agree", {".,..r."}, {".,..r."}},
+        {"one column", {"."}, {"."}},
+    };
+    for (const auto& row : rows) EXPECT_EQ(mapped({row.in}), row.out) << row.name;
+}
+
+}  // namespace
+}  // namespace hdrmill
