@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "scan/scan_image.hpp"
+#include "scan/scan_reader.hpp"
 #include "test_support.hpp"
 
 namespace hdrmill {
@@ -113,7 +113,7 @@ TEST(ReadScan, DecodesEveryLayoutToItsKindPaletteAndPixels) {
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.file);
-        const auto scan = read_scan(scans + "/" + r.file);
+        const auto scan = read_scan(scans + "/" + r.file).scan;
         if (!scan || scan->width != scan_width || scan->height != scan_height ||
             scan->pixels.size() != scan_width * scan_height * scan->bytes_per_pixel()) {
             ADD_FAILURE() << "not decoded to 23 x 7 pixels";
@@ -150,7 +150,7 @@ TEST(ReadScan, GivesNothingForWhatIsNotAReadableScan) {
     };
     for (const char* file : files) {
         SCOPED_TRACE(file);
-        EXPECT_FALSE(read_scan(scans + "/" + file).has_value());
+        EXPECT_FALSE(read_scan(scans + "/" + file).scan.has_value());
     }
 }
 
@@ -168,8 +168,8 @@ struct scan_copies : testing::temp_dir {
 
 TEST(ReadScan, TakesEveryNameAsAPlainFile) {
     const std::string scan = scans + "/png_rgb.png";
-    EXPECT_FALSE(read_scan(scan + std::string(1, '\0') + "x").has_value());
-    EXPECT_TRUE(read_scan(std::filesystem::relative(scan).string()).has_value());
+    EXPECT_FALSE(read_scan(scan + std::string(1, '\0') + "x").scan.has_value());
+    EXPECT_TRUE(read_scan(std::filesystem::relative(scan).string()).scan.has_value());
 #ifndef _WIN32
     // A colour scan whose name reads as a request to GDAL's TIFF driver for the grey
     // scan beside it: the file named is read, not the one requested.
@@ -178,7 +178,7 @@ TEST(ReadScan, TakesEveryNameAsAPlainFile) {
     std::filesystem::copy_file(scan, copies.path(request));
     const auto was = std::filesystem::current_path();
     std::filesystem::current_path(copies.path(""));
-    const auto read = read_scan(request);
+    const auto read = read_scan(request).scan;
     std::filesystem::current_path(was);
     ASSERT_TRUE(read.has_value());
     EXPECT_EQ(read->type, scan_image::kind::colour);
@@ -205,8 +205,8 @@ TEST(ReadScan, TakesNothingFromFilesBesideTheScan) {
     std::ofstream(copies.path("png_grey.png.aux.xml"))
         << "<PAMDataset><PAMRasterBand band=\"1\"><Metadata domain=\"IMAGE_STRUCTURE\">"
            "<MDI key=\"NBITS\">4</MDI></Metadata></PAMRasterBand></PAMDataset>\n";
-    const auto scan = read_scan(copies.path("png_grey.png"));
-    const auto alone = read_scan(scans + "/png_grey.png");
+    const auto scan = read_scan(copies.path("png_grey.png")).scan;
+    const auto alone = read_scan(scans + "/png_grey.png").scan;
     ASSERT_TRUE(scan.has_value() && alone.has_value());
     EXPECT_EQ(scan->pixels, alone->pixels);
 }
