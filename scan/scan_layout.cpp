@@ -91,7 +91,7 @@ scan_layout tiff_layout(const tiff_fields& fields) {
     case 2:
     case 6:
         if (fields.samples < 3) {
-            return refused("an RGB TIFF of " + std::to_string(fields.samples) + " samples a pixel");
+            return refused("an RGB TIFF without its three samples");
         }
         if (fields.bits != 8 && fields.bits != 16) {
             return refused("an RGB TIFF of " + std::to_string(fields.bits) + "-bit samples");

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "scan/scan_reader.hpp"
@@ -131,26 +132,30 @@ TEST(ReadScan, DecodesEveryLayoutToItsKindPaletteAndPixels) {
     }
 }
 
-TEST(ReadScan, GivesNothingForWhatIsNotAReadableScan) {
-    const char* const files[] = {
-        "missing.png",
-        "",  // the folder itself
-        "not_a_scan.txt",
-        "other_format.ppm",  // formats GDAL reads, but no scan comes in
-        "other_format.img",
-        "other_layout_cmyk.tif",  // neither palette, grey nor colour
-        "other_layout_three_greys.tif",
-        "bad_truncated.png",
-        "bad_truncated.jpg",  // libjpeg only warns of its early end
-        "bad_truncated.gif",
-        "bad_truncated.tif",
-        "bad_corrupt_lzw.tif",
-        "bad_huge.tif",  // 2^31 - 1 pixels square, three bytes each: more than memory can address
-        "bad_index_beyond_palette.png",
+TEST(ReadScan, RefusesWhatIsNotAReadableScanAndSaysWhy) {
+    const std::string layout = ", a layout not read (palette, grey and RGB scans are)";
+    const std::pair<const char*, std::string> files[] = {
+        {"missing.png", "no such file"},
+        {"", "not a file"},  // the folder itself
+        {"not_a_scan.txt", "not a TIFF, PNG, JPEG, GIF or BMP file"},
+        {"other_format.ppm", "not a TIFF, PNG, JPEG, GIF or BMP file"},  // formats GDAL reads, but no scan comes in
+        {"other_format.img", "not a TIFF, PNG, JPEG, GIF or BMP file"},
+        {"other_layout_cmyk.tif", "a CMYK TIFF" + layout},
+        {"other_layout_three_greys.tif", "a grey TIFF of 3 samples a pixel" + layout},
+        {"bad_truncated.png", "the file is damaged"},
+        {"bad_truncated.jpg", "the file is damaged"},  // libjpeg only warns of its early end
+        {"bad_truncated.gif", "the file is damaged"},
+        {"bad_truncated.tif", "the file is damaged"},
+        {"bad_corrupt_lzw.tif", "the file is damaged"},
+        // 2^31 - 1 pixels square: refused before anything is set aside for it.
+        {"bad_huge.tif", "2,147,483,647 x 2,147,483,647 pixels, more than the 600,000,000 a chart is made from"},
+        {"bad_index_beyond_palette.png", "the file is damaged"},
     };
-    for (const char* file : files) {
+    for (const auto& [file, reason] : files) {
         SCOPED_TRACE(file);
-        EXPECT_FALSE(read_scan(scans + "/" + file).scan.has_value());
+        const auto read = read_scan(scans + "/" + file);
+        EXPECT_FALSE(read.scan.has_value());
+        EXPECT_EQ(read.refusal, reason);
     }
 }
 
