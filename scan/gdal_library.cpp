@@ -56,13 +56,6 @@ loaded_library load() {
     load(library.GDALRegister_JPEG, "GDALRegister_JPEG");
     load(library.GDALRegister_PNG, "GDALRegister_PNG");
     load(library.GDALSetCacheMax64, "GDALSetCacheMax64");
-    load(library.TIFFClose, "TIFFClose");
-    load(library.TIFFGetField, "TIFFGetField");
-    load(library.TIFFOpenExt, "TIFFOpenExt");
-    load(library.TIFFOpenOptionsAlloc, "TIFFOpenOptionsAlloc");
-    load(library.TIFFOpenOptionsFree, "TIFFOpenOptionsFree");
-    load(library.TIFFOpenOptionsSetErrorHandlerExtR, "TIFFOpenOptionsSetErrorHandlerExtR");
-    load(library.TIFFOpenOptionsSetWarningHandlerExtR, "TIFFOpenOptionsSetWarningHandlerExtR");
     if (!missing.empty()) {
         dlclose(handle);
         return {std::nullopt, missing};

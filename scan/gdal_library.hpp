@@ -1,12 +1,11 @@
 #pragma once
 
-// GDAL, and the libtiff it brings, as the Linux decoder calls them: a table of the
+// GDAL as the Linux decoder calls it: a table of the
 // functions it needs, filled from the library loaded at run time.
 #include <cpl_conv.h>
 #include <cpl_error.h>
 #include <gdal.h>
 #include <gdal_frmts.h>
-#include <tiffio.h>
 
 #include <string>
 
@@ -15,7 +14,7 @@ namespace hdrmill {
 // GDAL is loaded when the first scan is opened, not when the program starts: the
 // conversion, the list and the check never read a scan, and should not pay for
 // loading GDAL and the hundred libraries it needs (tens of milliseconds and of
-// megabytes). libtiff comes with it, as GDAL's own.
+// megabytes).
 struct gdal_library {
     decltype(&::CPLPopErrorHandler) CPLPopErrorHandler;
     decltype(&::CPLPushErrorHandler) CPLPushErrorHandler;
@@ -45,13 +44,6 @@ struct gdal_library {
     decltype(&::GDALRegister_JPEG) GDALRegister_JPEG;
     decltype(&::GDALRegister_PNG) GDALRegister_PNG;
     decltype(&::GDALSetCacheMax64) GDALSetCacheMax64;
-    decltype(&::TIFFClose) TIFFClose;
-    decltype(&::TIFFGetField) TIFFGetField;
-    decltype(&::TIFFOpenExt) TIFFOpenExt;
-    decltype(&::TIFFOpenOptionsAlloc) TIFFOpenOptionsAlloc;
-    decltype(&::TIFFOpenOptionsFree) TIFFOpenOptionsFree;
-    decltype(&::TIFFOpenOptionsSetErrorHandlerExtR) TIFFOpenOptionsSetErrorHandlerExtR;
-    decltype(&::TIFFOpenOptionsSetWarningHandlerExtR) TIFFOpenOptionsSetWarningHandlerExtR;
 };
 
 /// The loaded library, or nothing when it cannot be loaded; then `error` holds the

@@ -3,7 +3,6 @@
 // the file's own fields (scan_layout), read here with libtiff for a TIFF and from the
 // file's first bytes for the others, never from GDAL's reading of them.
 #include <algorithm>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -100,50 +99,6 @@ struct dataset_closer {
     void operator()(void* dataset) const { gdal().GDALClose(dataset); }
 };
 using dataset_handle = std::unique_ptr<void, dataset_closer>;
-
-int quiet_tiff(TIFF*, void*, const char*, const char*, std::va_list) { return 1; }
-
-/// The fields of a TIFF's first image, read with libtiff; nothing when libtiff cannot
-/// read its directory.
-std::optional<tiff_fields> read_tiff_fields(const std::string& name) {
-    TIFFOpenOptions* options = gdal().TIFFOpenOptionsAlloc();
-    if (options == nullptr) {
-        return std::nullopt;
-    }
-    gdal().TIFFOpenOptionsSetErrorHandlerExtR(options, quiet_tiff, nullptr);
-    gdal().TIFFOpenOptionsSetWarningHandlerExtR(options, quiet_tiff, nullptr);
-    // "m": the file is read, not mapped into memory.
-    TIFF* tiff = gdal().TIFFOpenExt(name.c_str(), "rm", options);
-    gdal().TIFFOpenOptionsFree(options);
-    if (tiff == nullptr) {
-        return std::nullopt;
-    }
-    tiff_fields fields;
-    std::uint16_t value = 0;
-    if (gdal().TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &value) == 1) {
-        fields.photometric = value;
-    }
-    // libtiff gives a field's default where the file lacks it.
-    const auto field = [&](ttag_t tag, std::uint32_t& to) {
-        if (gdal().TIFFGetField(tiff, tag, &value) == 1) {
-            to = value;
-        }
-    };
-    field(TIFFTAG_BITSPERSAMPLE, fields.bits);
-    field(TIFFTAG_SAMPLESPERPIXEL, fields.samples);
-    field(TIFFTAG_SAMPLEFORMAT, fields.sample_format);
-    std::uint16_t* red = nullptr;
-    std::uint16_t* green = nullptr;
-    std::uint16_t* blue = nullptr;
-    if (fields.bits <= 16 && gdal().TIFFGetField(tiff, TIFFTAG_COLORMAP, &red, &green, &blue) == 1) {
-        const std::size_t entries = std::size_t{1} << fields.bits;
-        for (const std::uint16_t* channel : {red, green, blue}) {
-            fields.colour_map.insert(fields.colour_map.end(), channel, channel + entries);
-        }
-    }
-    gdal().TIFFClose(tiff);
-    return fields;
-}
 
 /// The first bytes of the file; nothing when it cannot be opened.
 std::optional<file_head> read_head(const std::string& name) {
@@ -298,41 +253,30 @@ opened_scan& opened_scan::operator=(opened_scan&&) noexcept = default;
 
 namespace {
 
-/// The layout of the file by its own fields; JPEG's components are known only once
-/// GDAL has opened it.
-scan_layout layout_of(scan_container format, const file_head& head, const std::string& name, GDALDatasetH dataset) {
-    switch (format) {
-    case scan_container::tiff: {
-        const auto fields = read_tiff_fields(name);
-        return fields ? tiff_layout(*fields) : scan_layout{};
+/// The layout by the file's own fields, or why it is refused; a JPEG's components are
+/// known only once GDAL has opened it.
+scan_layout layout_of(scan_container format, const scan_layout& decided, GDALDatasetH dataset) {
+    if (format != scan_container::jpeg) {
+        return decided;
     }
-    case scan_container::png:
-        return png_layout(head);
-    case scan_container::jpeg: {
-        const char* source = gdal().GDALGetMetadataItem(dataset, "SOURCE_COLOR_SPACE", "IMAGE_STRUCTURE");
-        const bool cmyk = source != nullptr && std::string_view(source) == "CMYK";
-        return jpeg_layout(cmyk ? 4 : static_cast<unsigned>(gdal().GDALGetRasterCount(dataset)));
-    }
-    case scan_container::gif:
-        return gif_layout();
-    case scan_container::bmp:
-        break;
-    }
-    return bmp_layout(head);
+    const char* source = gdal().GDALGetMetadataItem(dataset, "SOURCE_COLOR_SPACE", "IMAGE_STRUCTURE");
+    const bool cmyk = source != nullptr && std::string_view(source) == "CMYK";
+    return jpeg_layout(cmyk ? 4 : static_cast<unsigned>(gdal().GDALGetRasterCount(dataset)));
 }
 
-scan_opening open_dataset(const std::string& name, scan_container format, const file_head& head) {
+scan_opening refused(std::string reason) { return {std::nullopt, std::move(reason)}; }
+
+scan_opening open_dataset(const std::string& name, scan_container format, const scan_layout& decided) {
     const quiet_errors quiet;
     start_gdal();
     dataset_handle dataset{
         gdal().GDALOpenEx(name.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, drivers_of(format), nullptr, nullptr)};
     if (!dataset) {
-        return {std::nullopt, scan_refusal::damaged};
+        return refused(scan_refusal::damaged);
     }
-    auto layout = layout_of(format, head, name, dataset.get());
+    auto layout = layout_of(format, decided, dataset.get());
     if (!layout.type) {
-        return {std::nullopt, layout.refusal.empty() ? std::string(scan_refusal::damaged)
-                                                     : scan_refusal::layout(layout.refusal)};
+        return refused(scan_refusal::layout(layout.refusal));
     }
     const int width = gdal().GDALGetRasterXSize(dataset.get());
     const int height = gdal().GDALGetRasterYSize(dataset.get());
@@ -379,6 +323,11 @@ scan_opening open_scan(const std::string& path) {
     if (!format) {
         return {std::nullopt, scan_refusal::other_format};
     }
+    const auto decided = layout_before_decoding(*format, *head, *name);
+    if (!decided.type && *format != scan_container::jpeg) {
+        return refused(decided.refusal.empty() ? std::string(scan_refusal::damaged)
+                                               : scan_refusal::layout(decided.refusal));
+    }
     // The loader's words are said with the first scan that meets them.
     static bool told = false;
     std::string error;
@@ -389,7 +338,7 @@ scan_opening open_scan(const std::string& path) {
         return {std::nullopt, first ? "GDAL could not be loaded: " + error : "GDAL could not be loaded"};
     }
     try {
-        return open_dataset(*name, *format, *head);
+        return open_dataset(*name, *format, decided);
     } catch (const std::bad_alloc&) {
         return {std::nullopt, scan_refusal::no_memory};
     }

@@ -7,9 +7,6 @@
 // converter.
 #include <windows.h>
 #include <wincodec.h>
-// The metadata GUIDs are in no import library: defined here (as selectany constants).
-#include <initguid.h>
-#include <wincodecsdk.h>
 
 #include <algorithm>
 #include <array>
@@ -47,16 +44,6 @@ public:
 
 private:
     T* object_ = nullptr;
-};
-
-/// A PROPVARIANT, cleared (its vector freed) when it goes.
-class property {
-public:
-    property() { PropVariantInit(&value); }
-    property(const property&) = delete;
-    property& operator=(const property&) = delete;
-    ~property() { PropVariantClear(&value); }
-    PROPVARIANT value;
 };
 
 /// COM is started once on each thread that reads a scan, in the multithreaded
@@ -188,90 +175,6 @@ bool is_cmyk(const WICPixelFormatGUID& format) {
            format == GUID_WICPixelFormat40bppCMYKAlpha || format == GUID_WICPixelFormat80bppCMYKAlpha;
 }
 
-/// The fields of a TIFF's first image, read through the frame's own metadata block
-/// rather than WIC's query language: wine's query reader, given a directory it cannot
-/// read, calls through a null pointer.
-class tiff_directory {
-public:
-    explicit tiff_directory(IWICBitmapFrameDecode* frame) {
-        com_ref<IWICMetadataBlockReader> blocks;
-        GUID format{};
-        if (SUCCEEDED(frame->QueryInterface(IID_IWICMetadataBlockReader, reinterpret_cast<void**>(blocks.out()))) &&
-            blocks.get() != nullptr && SUCCEEDED(blocks->GetReaderByIndex(0, directory_.out())) &&
-            directory_.get() != nullptr && SUCCEEDED(directory_->GetMetadataFormat(&format)) &&
-            format == GUID_MetadataFormatIfd) {
-            readable_ = true;
-        }
-    }
-    /// The values of the field, empty where it is missing.
-    std::vector<std::uint32_t> values(unsigned tag) const {
-        property id;
-        id.value.vt = VT_UI2;
-        id.value.uiVal = static_cast<USHORT>(tag);
-        property found;
-        if (!readable_ || FAILED(directory_->GetValue(nullptr, &id.value, &found.value))) {
-            return {};
-        }
-        const PROPVARIANT& v = found.value;
-        switch (v.vt) {
-        case VT_UI1:
-            return {v.bVal};
-        case VT_UI2:
-            return {v.uiVal};
-        case VT_UI4:
-            return {v.ulVal};
-        case VT_VECTOR | VT_UI2:
-            return std::vector<std::uint32_t>(v.caui.pElems, v.caui.pElems + v.caui.cElems);
-        case VT_VECTOR | VT_UI4:
-            return std::vector<std::uint32_t>(v.caul.pElems, v.caul.pElems + v.caul.cElems);
-        default:
-            return {};
-        }
-    }
-
-private:
-    com_ref<IWICMetadataReader> directory_;
-    bool readable_ = false;
-};
-
-/// The fields scan_layout decides a TIFF by, as the frame's directory holds them.
-tiff_fields fields_of(IWICBitmapFrameDecode* frame) {
-    const tiff_directory directory(frame);
-    tiff_fields fields;
-    const auto photometric = directory.values(262);
-    if (photometric.size() == 1) {
-        fields.photometric = photometric.front();
-    }
-    const auto first_or = [&](unsigned tag, std::uint32_t otherwise) {
-        const auto values = directory.values(tag);
-        return values.empty() ? otherwise : values.front();
-    };
-    fields.bits = first_or(258, 1);
-    fields.samples = first_or(277, 1);
-    fields.sample_format = first_or(339, 1);
-    fields.colour_map = directory.values(320);
-    return fields;
-}
-
-/// The layout by the file's own fields: a TIFF's directory, a PNG's or BMP's header;
-/// a JPEG's components, which WIC shows only through its pixel format.
-scan_layout layout_of(scan_container format, const file_head& head, IWICBitmapFrameDecode* frame,
-                      const WICPixelFormatGUID& pixel_format) {
-    switch (format) {
-    case scan_container::tiff:
-        return tiff_layout(fields_of(frame));
-    case scan_container::png:
-        return png_layout(head);
-    case scan_container::jpeg:
-        return jpeg_layout(pixel_format == GUID_WICPixelFormat8bppGray ? 1 : is_cmyk(pixel_format) ? 4 : 3);
-    case scan_container::gif:
-        return gif_layout();
-    case scan_container::bmp:
-        break;
-    }
-    return bmp_layout(head);
-}
-
 /// The frame's palette, or the file's where the frame has none of its own (a GIF
 /// frame without a local colour table); nothing where neither has one.
 std::optional<std::vector<colour>> wic_palette(IWICImagingFactory* factory, IWICBitmapDecoder* decoder,
@@ -366,7 +269,7 @@ scan_opening refused(std::string reason) { return {std::nullopt, std::move(reaso
 
 /// Opens the frame of an opened file: its size, its layout, its rows.
 scan_opening open_frame(std::unique_ptr<scan_decoder> state, const std::wstring& name, scan_container format,
-                        const file_head& head) {
+                        scan_layout layout) {
     start_com();
     if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
                                 reinterpret_cast<void**>(state->factory.out())))) {
@@ -385,7 +288,10 @@ scan_opening open_frame(std::unique_ptr<scan_decoder> state, const std::wstring&
     if (FAILED(state->frame->GetSize(&width, &height)) || FAILED(state->frame->GetPixelFormat(&pixel_format))) {
         return refused(scan_refusal::damaged);
     }
-    auto layout = layout_of(format, head, state->frame.get(), pixel_format);
+    if (format == scan_container::jpeg) {
+        // A JPEG's components show only through the pixel format WIC gives it.
+        layout = jpeg_layout(pixel_format == GUID_WICPixelFormat8bppGray ? 1 : is_cmyk(pixel_format) ? 4 : 3);
+    }
     if (!layout.type) {
         return refused(scan_refusal::layout(layout.refusal));
     }
@@ -435,7 +341,12 @@ scan_opening open_scan(const std::string& path) {
         if (!format) {
             return refused(scan_refusal::other_format);
         }
-        return open_frame(std::move(state), *name, *format, *head);
+        auto layout = layout_before_decoding(*format, *head, path);
+        if (!layout.type && *format != scan_container::jpeg) {
+            return refused(layout.refusal.empty() ? std::string(scan_refusal::damaged)
+                                                  : scan_refusal::layout(layout.refusal));
+        }
+        return open_frame(std::move(state), *name, *format, std::move(layout));
     } catch (const std::bad_alloc&) {
         return refused(scan_refusal::no_memory);
     }

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "scan/tiff_directory.hpp"
+
 namespace hdrmill {
 
 namespace {
@@ -27,6 +29,24 @@ scan_reading read_scan(const std::string& path) {
         return {std::nullopt, std::move(opening.refusal)};
     }
     return decode_scan(*opening.scan);
+}
+
+scan_layout layout_before_decoding(scan_container format, const file_head& head, const std::string& path) {
+    switch (format) {
+    case scan_container::tiff: {
+        const auto fields = read_tiff_fields(path);
+        return fields ? tiff_layout(*fields) : scan_layout{std::nullopt, {}, {}};
+    }
+    case scan_container::png:
+        return png_layout(head);
+    case scan_container::gif:
+        return gif_layout();
+    case scan_container::bmp:
+        return bmp_layout(head);
+    case scan_container::jpeg:
+        break;
+    }
+    return {};
 }
 
 namespace scan_refusal {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "scan/scan_image.hpp"
+#include "scan/scan_layout.hpp"
 
 namespace hdrmill {
 
@@ -61,6 +62,12 @@ scan_reading decode_scan(opened_scan& scan);
 
 /// Opens and decodes at once.
 scan_reading read_scan(const std::string& path);
+
+/// The layout of a scan by the file's own fields, read before any decoder opens it: a
+/// TIFF's first directory, a PNG's or BMP's header; a GIF is a palette scan. A JPEG's
+/// components are known only to its decoder: for a JPEG, neither type nor refusal is
+/// set, and neither is for a TIFF whose directory cannot be read (a damaged file).
+scan_layout layout_before_decoding(scan_container format, const file_head& head, const std::string& path);
 
 // The reasons both platforms give.
 namespace scan_refusal {
