@@ -238,23 +238,8 @@ bool bands_fit(GDALDatasetH dataset, scan_image::kind type, GDALDataType sample)
     return sample == GDT_Byte || (sample == GDT_UInt16 && type != scan_image::kind::indexed);
 }
 
-}  // namespace
-
-struct scan_decoder {
-    dataset_handle dataset;
-    GDALDataType sample = GDT_Byte;
-    std::vector<colour> palette;
-};
-
-opened_scan::opened_scan() = default;
-opened_scan::~opened_scan() = default;
-opened_scan::opened_scan(opened_scan&&) noexcept = default;
-opened_scan& opened_scan::operator=(opened_scan&&) noexcept = default;
-
-namespace {
-
-/// The layout by the file's own fields, or why it is refused; a JPEG's components are
-/// known only once GDAL has opened it.
+/// The layout by the file's own fields; a JPEG's components are known only once GDAL
+/// has opened it.
 scan_layout layout_of(scan_container format, const scan_layout& decided, GDALDatasetH dataset) {
     if (format != scan_container::jpeg) {
         return decided;
@@ -264,44 +249,81 @@ scan_layout layout_of(scan_container format, const scan_layout& decided, GDALDat
     return jpeg_layout(cmyk ? 4 : static_cast<unsigned>(gdal().GDALGetRasterCount(dataset)));
 }
 
+/// Loads GDAL; empty when it is, else why not. The loader's own words are said with
+/// the first scan that meets them, not again.
+std::string load_the_library() {
+    static bool told = false;
+    std::string error;
+    loaded = load_gdal(error);
+    if (loaded != nullptr) {
+        return {};
+    }
+    const bool first = !told;
+    told = true;
+    return first ? "GDAL could not be loaded: " + error : "GDAL could not be loaded";
+}
+
 scan_opening refused(std::string reason) { return {std::nullopt, std::move(reason)}; }
 
-scan_opening open_dataset(const std::string& name, scan_container format, const scan_layout& decided) {
+}  // namespace
+
+struct scan_decoder {
+    std::string name;
+    scan_container format = scan_container::tiff;
+    scan_layout layout;
+    dataset_handle dataset;
+    GDALDataType sample = GDT_Byte;
+};
+
+opened_scan::opened_scan() = default;
+opened_scan::~opened_scan() = default;
+opened_scan::opened_scan(opened_scan&&) noexcept = default;
+opened_scan& opened_scan::operator=(opened_scan&&) noexcept = default;
+
+namespace {
+
+/// Opens the scan's dataset with GDAL and takes what only GDAL tells: a JPEG's layout,
+/// the size where the file's own fields did not give it (else GDAL's must agree), the
+/// samples, a palette the fields did not give. Empty when it is done, else why not.
+std::string open_dataset(opened_scan& scan) {
+    scan_decoder& state = *scan.decoder;
+    if (auto refusal = load_the_library(); !refusal.empty()) {
+        return refusal;
+    }
     const quiet_errors quiet;
     start_gdal();
-    dataset_handle dataset{
-        gdal().GDALOpenEx(name.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, drivers_of(format), nullptr, nullptr)};
-    if (!dataset) {
-        return refused(scan_refusal::damaged);
+    state.dataset.reset(gdal().GDALOpenEx(state.name.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY,
+                                          drivers_of(state.format), nullptr, nullptr));
+    if (!state.dataset) {
+        return scan_refusal::damaged;
     }
-    auto layout = layout_of(format, decided, dataset.get());
-    if (!layout.type) {
-        return refused(scan_refusal::layout(layout.refusal));
+    state.layout = layout_of(state.format, state.layout, state.dataset.get());
+    if (!state.layout.type) {
+        return scan_refusal::layout(state.layout.refusal);
     }
-    const int width = gdal().GDALGetRasterXSize(dataset.get());
-    const int height = gdal().GDALGetRasterYSize(dataset.get());
-    if (auto refusal = scan_refusal::size(static_cast<std::uint64_t>(std::max(width, 0)),
-                                          static_cast<std::uint64_t>(std::max(height, 0)));
-        !refusal.empty()) {
-        return {std::nullopt, std::move(refusal)};
+    const auto width = static_cast<std::uint32_t>(std::max(gdal().GDALGetRasterXSize(state.dataset.get()), 0));
+    const auto height = static_cast<std::uint32_t>(std::max(gdal().GDALGetRasterYSize(state.dataset.get()), 0));
+    if (scan.width != 0 && (width != scan.width || height != scan.height)) {
+        return scan_refusal::damaged;
     }
-    const GDALDataType sample = gdal().GDALGetRasterDataType(gdal().GDALGetRasterBand(dataset.get(), 1));
-    if (!bands_fit(dataset.get(), *layout.type, sample)) {
-        return {std::nullopt, scan_refusal::damaged};
+    if (auto refusal = scan_refusal::size(width, height); !refusal.empty()) {
+        return refusal;
     }
-    if (*layout.type == scan_image::kind::indexed && layout.palette.empty()) {
-        auto palette = gdal_palette(dataset.get());
+    scan.width = width;
+    scan.height = height;
+    scan.type = *state.layout.type;
+    state.sample = gdal().GDALGetRasterDataType(gdal().GDALGetRasterBand(state.dataset.get(), 1));
+    if (!bands_fit(state.dataset.get(), scan.type, state.sample)) {
+        return scan_refusal::damaged;
+    }
+    if (scan.type == scan_image::kind::indexed && state.layout.palette.empty()) {
+        auto palette = gdal_palette(state.dataset.get());
         if (!palette) {
-            return {std::nullopt, scan_refusal::damaged};
+            return scan_refusal::damaged;
         }
-        layout.palette = std::move(*palette);
+        state.layout.palette = std::move(*palette);
     }
-    opened_scan scan;
-    scan.width = static_cast<std::uint32_t>(width);
-    scan.height = static_cast<std::uint32_t>(height);
-    scan.type = *layout.type;
-    scan.decoder = std::make_unique<scan_decoder>(scan_decoder{std::move(dataset), sample, std::move(layout.palette)});
-    return {std::move(scan), {}};
+    return {};
 }
 
 }  // namespace
@@ -310,48 +332,61 @@ scan_opening open_scan(const std::string& path) {
     const auto name = plain_file_name(path);
     std::error_code unknown;
     if (!name || !std::filesystem::exists(*name, unknown)) {
-        return {std::nullopt, scan_refusal::no_file};
+        return refused(scan_refusal::no_file);
     }
     if (!std::filesystem::is_regular_file(*name, unknown)) {
-        return {std::nullopt, scan_refusal::not_a_file};
+        return refused(scan_refusal::not_a_file);
     }
     const auto head = read_head(*name);
     if (!head) {
-        return {std::nullopt, scan_refusal::cannot_open};
+        return refused(scan_refusal::cannot_open);
     }
     const auto format = container_of(*head);
     if (!format) {
-        return {std::nullopt, scan_refusal::other_format};
-    }
-    const auto decided = layout_before_decoding(*format, *head, *name);
-    if (!decided.type && *format != scan_container::jpeg) {
-        return refused(decided.refusal.empty() ? std::string(scan_refusal::damaged)
-                                               : scan_refusal::layout(decided.refusal));
-    }
-    // The loader's words are said with the first scan that meets them.
-    static bool told = false;
-    std::string error;
-    loaded = load_gdal(error);
-    if (loaded == nullptr) {
-        const bool first = !told;
-        told = true;
-        return {std::nullopt, first ? "GDAL could not be loaded: " + error : "GDAL could not be loaded"};
+        return refused(scan_refusal::other_format);
     }
     try {
-        return open_dataset(*name, *format, decided);
+        auto decided = layout_before_decoding(*format, *head, *name);
+        if (!decided.type && *format != scan_container::jpeg) {
+            return refused(decided.refusal.empty() ? std::string(scan_refusal::damaged)
+                                                   : scan_refusal::layout(decided.refusal));
+        }
+        opened_scan scan;
+        scan.width = decided.width;
+        scan.height = decided.height;
+        scan.decoder = std::make_unique<scan_decoder>();
+        *scan.decoder = {*name, *format, std::move(decided), nullptr, GDT_Byte};
+        // Where the file's own fields give the size (a TIFF), a size that cannot be is
+        // refused, and GDAL not even loaded, until the scan is decoded.
+        if (scan.width != 0 && scan.decoder->layout.type) {
+            if (auto refusal = scan_refusal::size(scan.width, scan.height); !refusal.empty()) {
+                return refused(std::move(refusal));
+            }
+            scan.type = *scan.decoder->layout.type;
+            return {std::move(scan), {}};
+        }
+        if (auto refusal = open_dataset(scan); !refusal.empty()) {
+            return refused(std::move(refusal));
+        }
+        return {std::move(scan), {}};
     } catch (const std::bad_alloc&) {
-        return {std::nullopt, scan_refusal::no_memory};
+        return refused(scan_refusal::no_memory);
     }
 }
 
 scan_reading decode_scan(opened_scan& opened) {
+    if (!opened.decoder->dataset) {
+        if (auto refusal = open_dataset(opened); !refusal.empty()) {
+            return {std::nullopt, std::move(refusal)};
+        }
+    }
     const quiet_errors quiet;
     scan_image scan;
     scan.type = opened.type;
     scan.width = opened.width;
     scan.height = opened.height;
     try {
-        scan.palette = std::move(opened.decoder->palette);
+        scan.palette = std::move(opened.decoder->layout.palette);
         if (!reserve_pixels(scan)) {
             return {std::nullopt, scan_refusal::no_memory};
         }

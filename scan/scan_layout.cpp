@@ -19,9 +19,9 @@ std::uint32_t little_endian(const file_head& head, std::size_t at, std::size_t w
     return value;
 }
 
-scan_layout taken_as(scan_image::kind type) { return {type, {}, {}}; }
+scan_layout taken_as(scan_image::kind type) { return {type, {}, {}, 0, 0}; }
 
-scan_layout refused(std::string layout) { return {std::nullopt, {}, std::move(layout)}; }
+scan_layout refused(std::string layout) { return {std::nullopt, {}, std::move(layout), 0, 0}; }
 
 std::string tiff_photometric_name(std::uint32_t photometric) {
     switch (photometric) {
@@ -49,7 +49,7 @@ scan_layout grey_tiff_layout(const tiff_fields& fields, bool min_is_white) {
         if (fields.bits > 8) {
             return refused("a min-is-white TIFF of " + std::to_string(fields.bits) + "-bit samples");
         }
-        return {scan_image::kind::indexed, grey_table(fields.bits, min_is_white), {}};
+        return {scan_image::kind::indexed, grey_table(fields.bits, min_is_white), {}, 0, 0};
     }
     return taken_as(scan_image::kind::grey);
 }
@@ -76,7 +76,22 @@ std::optional<scan_container> container_of(const file_head& head) {
     return std::nullopt;
 }
 
+namespace {
+
+scan_layout tiff_layout_alone(const tiff_fields& fields);
+
+}  // namespace
+
 scan_layout tiff_layout(const tiff_fields& fields) {
+    auto layout = tiff_layout_alone(fields);
+    layout.width = fields.width;
+    layout.height = fields.height;
+    return layout;
+}
+
+namespace {
+
+scan_layout tiff_layout_alone(const tiff_fields& fields) {
     if (!fields.photometric || fields.bits == 0 || fields.samples == 0) {
         return refused("a TIFF without its photometric interpretation");
     }
@@ -104,11 +119,13 @@ scan_layout tiff_layout(const tiff_fields& fields) {
         if (fields.colour_map.size() != std::size_t{3} << fields.bits) {
             return refused("a palette TIFF without its colour map");
         }
-        return {scan_image::kind::indexed, colour_map_palette(fields.colour_map, fields.bits), {}};
+        return {scan_image::kind::indexed, colour_map_palette(fields.colour_map, fields.bits), {}, 0, 0};
     default:
         return refused(tiff_photometric_name(*fields.photometric));
     }
 }
+
+}  // namespace
 
 scan_layout png_layout(const file_head& head) {
     if (head.size < 26 || std::memcmp(head.bytes.data() + 12, "IHDR", 4) != 0) {

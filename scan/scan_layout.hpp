@@ -38,11 +38,17 @@ struct scan_layout {
     /// TIFF's colour map): the palette the scan has. Empty: the decoder's palette.
     std::vector<colour> palette;
     std::string refusal;  // the layout, named, when it is not one a chart is made from
+    /// The size the file's own fields give, where they are read before decoding (a
+    /// TIFF's); 0 where the decoder tells it.
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
 };
 
 /// The fields of a TIFF's first image, as the file holds them; a field the file
 /// lacks has its default (photometric has none).
 struct tiff_fields {
+    std::uint32_t width = 0;           // ImageWidth, ImageLength
+    std::uint32_t height = 0;
     std::optional<std::uint32_t> photometric;
     std::uint32_t bits = 1;            // BitsPerSample
     std::uint32_t samples = 1;         // SamplesPerPixel

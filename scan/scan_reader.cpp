@@ -35,7 +35,7 @@ scan_layout layout_before_decoding(scan_container format, const file_head& head,
     switch (format) {
     case scan_container::tiff: {
         const auto fields = read_tiff_fields(path);
-        return fields ? tiff_layout(*fields) : scan_layout{std::nullopt, {}, {}};
+        return fields ? tiff_layout(*fields) : scan_layout{};
     }
     case scan_container::png:
         return png_layout(head);

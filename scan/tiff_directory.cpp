@@ -9,7 +9,9 @@ namespace hdrmill {
 
 namespace {
 
-// Tags and field types of the first directory.
+// Tags of the first directory.
+constexpr std::uint16_t image_width = 256;
+constexpr std::uint16_t image_length = 257;
 constexpr std::uint16_t bits_per_sample = 258;
 constexpr std::uint16_t photometric_tag = 262;
 constexpr std::uint16_t samples_per_pixel = 277;
@@ -78,6 +80,12 @@ private:
 
 void take_field(tiff_fields& fields, std::uint16_t tag, const std::vector<std::uint32_t>& values) {
     switch (tag) {
+    case image_width:
+        fields.width = values.front();
+        return;
+    case image_length:
+        fields.height = values.front();
+        return;
     case photometric_tag:
         fields.photometric = values.front();
         return;
@@ -126,7 +134,7 @@ std::optional<tiff_fields> parse_tiff_fields(const byte_source& source) {
         if (!tag) {
             return std::nullopt;
         }
-        const bool wanted = *tag == photometric_tag || *tag == bits_per_sample || *tag == samples_per_pixel ||
+        const bool wanted = *tag == image_width || *tag == image_length || *tag == photometric_tag || *tag == bits_per_sample || *tag == samples_per_pixel ||
                             *tag == sample_format_tag || *tag == colour_map_tag;
         if (!wanted) {
             continue;

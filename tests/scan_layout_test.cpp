@@ -65,7 +65,7 @@ TEST(ScanLayout, TakesATiffByItsPhotometricSamplesBitsAndMap) {
         {std::nullopt, 8, 1, 1, false, "refused: a TIFF without its photometric interpretation"},
     };
     for (const auto& r : rows) {
-        tiff_fields fields{r.photometric, r.bits, r.samples, r.sample_format, {}};
+        tiff_fields fields{23, 7, r.photometric, r.bits, r.samples, r.sample_format, {}};
         if (r.with_map) {
             fields.colour_map = colour_map(r.bits, 257);
         }
