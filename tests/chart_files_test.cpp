@@ -63,6 +63,7 @@ TEST(ChartFiles, ReplacesOnlyAnEmptyFileOrOneThatBeginsAsAChartOrHeader) {
         {"VER/3.0\r\n", true},
         {"NOS/NA=x\r\n", true},
         {"II*\0 a scan", false},
+        {"CRR/x\r\nBSB/NA=x\r\n", false},  // neither a comment nor a record first
         {"[Harbour.tif]\nFN=Harbour.tif\n", false},
         {"! a comment and nothing of a chart\r\n", false},
         {"! " + std::string(1100, 'x') + "\r\nBSB/NA=x\r\n", false},  // past the bytes readers read first
