@@ -77,6 +77,13 @@ Not made Hard.tif: it would replace the scan Harbour.tif
 Not made sub/up/Harbour.tif: it would replace the scan Harbour.tif
 Create Third.KAP"
         cmp -s Harbour.tif Harbour.orig || fail "links: the scan was changed"
+    else
+        # Windows names files without regard to case.
+        { chart Harbour.tif FN=harbour.TIF; chart Harbour.tif FN=CASE.DIR; } > case.dir
+        run -k case.dir
+        expect_out "case" "Not made harbour.TIF: it would replace the scan Harbour.tif
+Not made CASE.DIR: it would replace the calibration file case.dir"
+        cmp -s Harbour.tif Harbour.orig || fail "case: the scan was changed"
     fi
     ;;
 layouts)
