@@ -298,6 +298,10 @@ scan_opening open_frame(std::unique_ptr<scan_decoder> state, const std::wstring&
     if (auto refusal = scan_refusal::size(width, height); !refusal.empty()) {
         return refused(std::move(refusal));
     }
+    // Where the file's own fields give the size, WIC must agree, as GDAL must.
+    if (layout.width != 0 && (layout.width != width || layout.height != height)) {
+        return refused(scan_refusal::damaged);
+    }
     if (!open_rows(*state, pixel_format)) {
         return refused(scan_refusal::layout("a pixel format the Windows Imaging Component does not convert"));
     }
