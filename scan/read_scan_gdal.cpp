@@ -1,7 +1,8 @@
 // The Linux decoder: GDAL, held to the five scan formats, silent, and reading the scan
 // a few strips at a time straight into the compact buffer. The layout is decided from
-// the file's own fields (scan_layout), read here with libtiff for a TIFF and from the
-// file's first bytes for the others, never from GDAL's reading of them.
+// the file's own fields (layout_before_decoding: a TIFF's directory, the first bytes of
+// the others; a JPEG's components as GDAL counts them), never from GDAL's colour
+// interpretation, which a TIFF's GDAL metadata tag can overrule.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>

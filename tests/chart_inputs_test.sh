@@ -155,10 +155,13 @@ Could not read image corrupt.tif: the file is damaged"
         library=$(/sbin/ldconfig -p | grep -o 'libgdal\.so\.[0-9]*' | head -1)
         mkdir fake
         echo 'int hdrmill_not_gdal;' | cc -shared -fPIC -x c -o "fake/$library" -
+        # A TIFF is sized by its own fields: refused without GDAL.
         tiff a.tif 23 7
-        { chart a.tif FN=A.KAP; chart a.tif FN=B.KAP; } > two.dir
+        tiff bomb.tif 20000 20000 fill=zero deflate=1
+        { chart bomb.tif FN=Bomb.KAP WI=23 HE=7; chart a.tif FN=A.KAP; chart a.tif FN=B.KAP; } > two.dir
         LD_LIBRARY_PATH=$PWD/fake run -k two.dir
-        expect_out "no GDAL" "Could not read image a.tif: GDAL could not be loaded: $library lacks CPLPopErrorHandler
+        expect_out "no GDAL" "Image bomb.tif is 20000 x 20000 pixels; the calibration says 23 x 7
+Could not read image a.tif: GDAL could not be loaded: $library lacks CPLPopErrorHandler
 Could not read image a.tif: GDAL could not be loaded"
     fi
     ;;

@@ -176,11 +176,11 @@ TEST(ReadScan, TakesEveryNameAsAPlainFile) {
     EXPECT_FALSE(read_scan(scan + std::string(1, '\0') + "x").scan.has_value());
     EXPECT_TRUE(read_scan(std::filesystem::relative(scan).string()).scan.has_value());
 #ifndef _WIN32
-    // A colour scan whose name reads as a request to GDAL's TIFF driver for the grey
+    // A colour TIFF whose name reads as a request to GDAL's TIFF driver for the grey
     // scan beside it: the file named is read, not the one requested.
     const scan_copies copies;
     const std::string request = "GTIFF_DIR:1:tiff_grey.tif";
-    std::filesystem::copy_file(scan, copies.path(request));
+    std::filesystem::copy_file(scans + "/tiff_rgb_none.tif", copies.path(request));
     const auto was = std::filesystem::current_path();
     std::filesystem::current_path(copies.path(""));
     const auto read = read_scan(request).scan;

@@ -103,11 +103,11 @@ MUTANTS = [
     ("scan/read_scan_gdal.cpp", '{"GTIFF_IGNORE_READ_ERRORS", "NO"},', ""),
     ("scan/read_scan_gdal.cpp", "if (scan.width != 0 && scan.decoder->layout.type) {", "if (false) {"),
     ("scan/native_rows.cpp", "out[0] = row[layout.r];", "out[0] = row[layout.b];"),
-    ("scan/row_mapper.cpp", "result_[v] = known ? shown_[v].r : -1;", "result_[v] = known ? shown_[v].g : -1;"),
+    ("scan/row_mapper.cpp", "result_[v] = known ? shown_[v].r : -1;", "result_[v] = known ? 0 : -1;"),
     ("driver/chart_files.cpp", "if (!same_file(identity, file.identity)) {", "if (true) {"),
     ("driver/chart_files.cpp", "if (head.front() != '!' && !begins_a_record(head)) {", "if (false) {"),
     ("driver/run.cpp", "guard.add_input(info.infile, true);", ""),
-    ("platform/file_identity.cpp", "identity.name = comparable_name(name);", ""),
+    ("platform/file_identity.cpp", "identity.name = comparable_name(name);", 'identity.name = comparable_name("");'),
     ("driver/make_chart.cpp", "file.finish() : (file.abandon(), false);", "file.finish() : false;"),
     ("check/check_chart.cpp", "if (header.raster.awaits_scan) {", "if (false) {"),
 ]
