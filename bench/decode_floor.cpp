@@ -4,7 +4,7 @@
 //   decode_floor SCAN...      status 0 when every scan decodes, 1 when one does not
 #include <cstdio>
 
-#include "scan/scan_image.hpp"
+#include "scan/scan_reader.hpp"
 
 int main(int argc, char** argv) {
     if (argc < 2) {
@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
     }
     int status = 0;
     for (int i = 1; i < argc; ++i) {
-        status = hdrmill::read_scan(argv[i]) ? status : 1;
+        status = hdrmill::read_scan(argv[i]).scan ? status : 1;
     }
     return status;
 }

@@ -95,11 +95,15 @@ void check_record_lengths(const std::string& text, std::vector<finding>& found) 
     }
 }
 
-std::optional<raster_size> check_raster_size(const input_buffer& record, std::vector<finding>& found) {
-    const auto width = read_count(record.lookup_value("WI"));
-    const auto height = read_count(record.lookup_value("HE"));
+std::optional<raster_size> check_raster_size(const input_buffer& record, const header_text& header,
+                                             std::vector<finding>& found) {
+    const auto width = read_count(header.raster.width);
+    const auto height = read_count(header.raster.height);
     if (width && height && *width > 0 && *height > 0) {
         return raster_size{*width, *height};
+    }
+    if (header.raster.awaits_scan) {
+        return std::nullopt;  // the scan's refusal has been told
     }
     error(found, "no usable raster size (" + shown_value(record, "WI") + ", " + shown_value(record, "HE") +
                      "): give WI and HE as whole numbers of pixels above 0; readers refuse the chart without them");
@@ -246,7 +250,7 @@ chart_check check_chart(const input_buffer& record, const header_text& header, d
     auto& found = result.findings;
     check_offsets(header, found);
     check_record_lengths(header.text, found);
-    const auto raster = check_raster_size(record, found);
+    const auto raster = check_raster_size(record, header, found);
     const auto projection = check_projection(record, parameters, found);
     const auto reference = read_reference_points(record);
     const auto border = read_border_points(record);

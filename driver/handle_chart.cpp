@@ -40,7 +40,7 @@ void handle_chart(input_buffer& record, const command_line_info& info, console& 
         return;
     }
     if (info.mode == run_mode::make) {
-        if (make_chart(record, {info.scan_folder, info.tolerance}, out) == chart_outcome::made) {
+        if (make_chart(record, {info.scan_folder, info.tolerance}, tally.chart_guard, out) == chart_outcome::made) {
             ++tally.charts_made;
         } else {
             tally.chart_failed = true;

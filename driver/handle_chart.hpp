@@ -6,6 +6,7 @@
 
 #include "calibration/input_buffer.hpp"
 #include "check/report.hpp"
+#include "driver/chart_files.hpp"
 #include "driver/command_line.hpp"
 #include "header/write_header.hpp"
 #include "platform/console.hpp"
@@ -20,6 +21,7 @@ struct run_tally {
     std::uint64_t charts_made = 0;  // charts made with -k
     bool chart_failed = false;      // a chart selected with -k was not made
     check_tally checks;             // how the charts checked with -c came out
+    chart_files chart_guard;        // with -k: the files no chart may replace
 };
 
 /// The -l line of a chart: its short name padded with blanks to 15 characters (a

@@ -4,15 +4,13 @@
 
 #include "calibration/chart_name.hpp"
 #include "check/check_chart.hpp"
-#include "header/header_name.hpp"
 #include "header/header_text.hpp"
 #include "kap/kap_file.hpp"
 #include "palette/chart_palette.hpp"
 #include "palette/night_palette.hpp"
 #include "platform/file_name.hpp"
 #include "platform/replaced_file.hpp"
-#include "scan/scan_image.hpp"
-#include "text/integer_text.hpp"
+#include "scan/scan_reader.hpp"
 #include "text/number_text.hpp"
 
 namespace hdrmill {
@@ -24,23 +22,31 @@ std::string chart_file_name(const input_buffer& record) {
     return file_name.empty() ? base_name(record) + ".kap" : file_name;
 }
 
-// WI and HE where given must be the scan's size; where not, the scan's size stands in.
-bool fits_the_scan(input_buffer& record, const scan_image& scan, const std::string& path, console& out) {
+// The chart's name may be written: it stays in the working directory and replaces
+// neither an input nor a file that is not a chart.
+bool name_is_safe(const std::string& name, const chart_files& files, console& out) {
+    if (is_unsafe_file_name(name)) {
+        out.say("Unsafe file name " + name);
+        return false;
+    }
+    if (const auto why = files.why_not(name); !why.empty()) {
+        out.say("Not made " + name + ": " + why);
+        return false;
+    }
+    return true;
+}
+
+// WI and HE, where given, must be the scan's size.
+bool fits_wi_and_he(const input_buffer& record, const opened_scan& scan, const std::string& path, console& out) {
     const auto width = record.lookup_value("WI");
     const auto height = record.lookup_value("HE");
     const auto differs = [](const std::string& given, std::uint32_t actual) {
-        return !given.empty() && read_count(given) != static_cast<std::int32_t>(actual);
+        return !given.empty() && read_count(given) != static_cast<std::int64_t>(actual);
     };
     if (differs(width, scan.width) || differs(height, scan.height)) {
         out.say("Image " + path + " is " + std::to_string(scan.width) + " x " + std::to_string(scan.height) +
                 " pixels; the calibration says " + width + " x " + height);
         return false;
-    }
-    if (width.empty()) {
-        record.append_line("WI=" + std::to_string(scan.width));
-    }
-    if (height.empty()) {
-        record.append_line("HE=" + std::to_string(scan.height));
     }
     return true;
 }
@@ -56,10 +62,7 @@ bool passes_the_check(const input_buffer& record, const header_text& header, dou
     return clean;
 }
 
-bool write_chart(const std::string& name, const header_text& header, scan_image& scan, console& out) {
-    // The colours are reduced before the file is created: while a temporary file stands,
-    // an interrupt waits for the file to be finished or removed.
-    reduce_colours(scan, kap_most_colours);
+bool write_chart(const std::string& name, const header_text& header, const scan_image& scan, console& out) {
     const chart_palettes palettes{scan.palette, dusk_palette(scan.palette), night_palette(scan.palette)};
     replaced_file file;
     if (!can_name_a_file(name) || !file.create(name)) {
@@ -68,11 +71,13 @@ bool write_chart(const std::string& name, const header_text& header, scan_image&
     }
     const auto result = write_kap(header.text, header.ost_offset, palettes, scan,
                                   [&file](std::string_view bytes) { return file.write(bytes); });
-    if (result != kap_result::written || !file.finish()) {
+    // Given up first: a write cut short by Ctrl-C ends the run here, the temporary file
+    // removed, before anything is said about it.
+    const bool written = result == kap_result::written ? file.finish() : (file.abandon(), false);
+    if (!written) {
         out.say("Could not write file " + name);
-        return false;
     }
-    return true;
+    return written;
 }
 
 }  // namespace
@@ -91,31 +96,43 @@ std::string scan_path(const std::string& section, const std::string& scan_folder
     return scan_folder + (last == '/' || last == '\\' ? "" : "/") + name;
 }
 
-chart_outcome make_chart(input_buffer& record, const chart_options& options, console& out) {
+chart_outcome make_chart(input_buffer& record, const chart_options& options, chart_files& files, console& out) {
     const auto name = chart_file_name(record);
-    if (is_unsafe_file_name(name)) {
-        out.say("Unsafe file name " + name);
+    if (!name_is_safe(name, files, out)) {
         return chart_outcome::not_made;
     }
     const auto path = scan_path(section_name(record), options.scan_folder);
-    auto scan = read_scan(path);
-    if (!scan) {
-        out.say("Could not read image " + path);
-    } else if (!fits_the_scan(record, *scan, path, out)) {
+    auto opening = open_scan(path);
+    if (!opening.scan) {
+        out.say("Could not read image " + path + ": " + opening.refusal);
+        // Checked all the same, so that one run tells everything that is wrong.
+        const auto header = render_header(record, scan_size{0, 0, false});
+        passes_the_check(record, header, options.tolerance, out);
         return chart_outcome::not_made;
     }
-    // Checked even without its scan, so that one run tells everything that is wrong.
-    const auto header = render_header(record);
-    const bool clean = passes_the_check(record, header, options.tolerance, out);
-    if (!scan) {
+    if (!fits_wi_and_he(record, *opening.scan, path, out)) {
         return chart_outcome::not_made;
     }
-    if (!clean) {
+    const auto header = render_header(record, scan_size{opening.scan->width, opening.scan->height});
+    if (!passes_the_check(record, header, options.tolerance, out)) {
         out.say("Not made " + name + ": the calibration has errors");
         return chart_outcome::not_made;
     }
+    auto reading = decode_scan(*opening.scan);
+    opening.scan.reset();
+    if (!reading.scan) {
+        out.say("Could not read image " + path + ": " + reading.refusal);
+        return chart_outcome::not_made;
+    }
+    // The colours are reduced before the file is created: while a temporary file stands,
+    // an interrupt waits for the file to be finished or removed.
+    reduce_colours(*reading.scan, kap_most_colours);
     out.say("Create " + name);
-    return write_chart(name, header, *scan, out) ? chart_outcome::made : chart_outcome::not_made;
+    if (!write_chart(name, header, *reading.scan, out)) {
+        return chart_outcome::not_made;
+    }
+    files.add_made(name);
+    return chart_outcome::made;
 }
 
 }  // namespace hdrmill

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "calibration/input_buffer.hpp"
+#include "driver/chart_files.hpp"
 #include "platform/console.hpp"
 
 namespace hdrmill {
@@ -17,23 +18,25 @@ struct chart_options {
 enum class chart_outcome { made, not_made };
 
 /// Makes one chart's BSB/KAP file from its calibration and its scan, and says on the
-/// console what happens, in this order:
+/// console what happens, in this order, the cheap steps first:
 ///  - the chart file's name: FN as it stands, or the base name and ".kap" without FN;
-///    one that would leave the working directory is refused ("Unsafe file name ");
-///  - the scan: the section name, a file in the scan folder (an absolute name as it
-///    stands; "\" separates folders as "/" does): "Could not read image " and the path
-///    when it is missing or not a TIFF, PNG, JPEG, GIF or BMP that can be read;
+///    one that would leave the working directory is refused ("Unsafe file name "), and
+///    so is one `files` refuses ("Not made NAME: " and why);
+///  - the scan opened: the section name, a file in the scan folder (an absolute name as
+///    it stands; "\" separates folders as "/" does), its size and layout read:
+///    "Could not read image PATH: " and why not;
 ///  - its size against WI and HE where they are given ("Image PATH is W x H pixels;
-///    the calibration says WI x HE"); where they are not, the scan's size is written;
-///  - the check, as -c checks, with or without the scan: its errors and warnings as -c
-///    prints them, and a chart with an error is not made ("Not made NAME: the
-///    calibration has errors");
+///    the calibration says WI x HE"); where they are not, the header carries the
+///    scan's size;
+///  - the check, as -c checks: its errors and warnings as -c prints them, and a chart
+///    with an error is not made ("Not made NAME: the calibration has errors");
+///  - the scan decoded ("Could not read image PATH: " and why not), its colours reduced;
 ///  - "Create " and the name, then the file, replaced whole or not at all as a header
 ///    is: "Could not create file ", or "Could not write file " when writing fails or
-///    the chart would reach 2 GiB.
-/// The record gains the lines its template lines append, and the stand-ins for an
-/// absent WI or HE; they vanish when the reader clears it.
-chart_outcome make_chart(input_buffer& record, const chart_options& options, console& out);
+///    the chart would reach 2 GiB. A made chart joins `files`.
+/// The record gains the lines its template lines append; they vanish when the reader
+/// clears it.
+chart_outcome make_chart(input_buffer& record, const chart_options& options, chart_files& files, console& out);
 
 /// The path a section name gives its scan: "\" read as "/", and a name that is not
 /// absolute (a leading "/" or "\", or a drive letter and ":") taken in `scan_folder`.

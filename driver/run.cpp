@@ -3,7 +3,9 @@
 #include "calibration/calibration_reader.hpp"
 #include "check/report.hpp"
 #include "driver/command_line.hpp"
+#include "calibration/chart_name.hpp"
 #include "driver/handle_chart.hpp"
+#include "driver/make_chart.hpp"
 #include "platform/input_file.hpp"
 
 namespace hdrmill {
@@ -26,6 +28,20 @@ int status_of(const command_line_info& info, const run_tally& tally, console& ou
     return tally.converted > 0 && !tally.header_failed ? 0 : 1;
 }
 
+// With -k, the files no chart may replace, known before the first chart is made: the
+// calibration file and the scan of every chart in it. The file is read once more for
+// them, without showing its lines; a fault in it is told by the run's own reading.
+void guard_the_inputs(const command_line_info& info, chart_files& guard, console& out) {
+    guard.add_input(info.infile, true);
+    input_file input;
+    if (!input.open(info.infile)) {
+        return;
+    }
+    static_cast<void>(read_calibration_file(input, reader_options{}, out, [&](input_buffer& record) {
+        guard.add_input(scan_path(section_name(record), info.scan_folder), false);
+    }));
+}
+
 }  // namespace
 
 int run(const std::vector<std::string>& arguments, console& out) {
@@ -44,6 +60,9 @@ int run(const std::vector<std::string>& arguments, console& out) {
         return 1;
     }
     run_tally tally;
+    if (info.mode == run_mode::make) {
+        guard_the_inputs(info, tally.chart_guard, out);
+    }
     const auto result = read_calibration_file(input, info.reading, out, [&](input_buffer& record) {
         handle_chart(record, info, out, tally);
     });

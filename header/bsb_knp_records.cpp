@@ -16,7 +16,7 @@ std::string projection_parameter_text(const input_buffer& record, const chart_pa
 }
 
 record_offsets write_bsb_knp_records(const input_buffer& record, const chart_parameters& parameters,
-                                     header_stream& header) {
+                                     const raster_text& raster, header_stream& header) {
     record_offsets offsets;
     header << "VER/2.0";
     header.end_line();
@@ -26,7 +26,7 @@ record_offsets write_bsb_knp_records(const input_buffer& record, const chart_par
     header.end_line();
     header << "    NU=" << record.lookup_value("NU") << ",";
     offsets.raster = header.size();
-    header << "RA=" << record.lookup_value("WI") << "," << record.lookup_value("HE") << ",DU="
+    header << "RA=" << raster.width << "," << raster.height << ",DU="
            << parameters.pixels_per_inch;
     header.end_line();
 

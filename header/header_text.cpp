@@ -11,7 +11,29 @@
 
 namespace hdrmill {
 
-header_text render_header(input_buffer& record) {
+namespace {
+
+raster_text raster_of(const input_buffer& record, const std::optional<scan_size>& scan) {
+    raster_text raster{record.lookup_value("WI"), record.lookup_value("HE")};
+    if (!scan || (!raster.width.empty() && !raster.height.empty())) {
+        return raster;
+    }
+    if (!scan->read) {
+        raster.awaits_scan = true;
+        return raster;
+    }
+    if (raster.width.empty()) {
+        raster.width = std::to_string(scan->width);
+    }
+    if (raster.height.empty()) {
+        raster.height = std::to_string(scan->height);
+    }
+    return raster;
+}
+
+}  // namespace
+
+header_text render_header(input_buffer& record, const std::optional<scan_size>& scan) {
     // Group A is worked out before the template lines can append to the record.
     chart_parameters parameters;
     work_out_group_a(record, parameters);
@@ -23,10 +45,11 @@ header_text render_header(input_buffer& record) {
     header.end_line();
     write_template_lines(record, header);
     work_out_group_b(record, parameters);
-    const auto offsets = write_bsb_knp_records(record, parameters, header);
+    auto raster = raster_of(record, scan);
+    const auto offsets = write_bsb_knp_records(record, parameters, raster, header);
     const auto ost_offset = header.size();
     write_reference_records(record, header);
-    return {header.take_text(), offsets.bsb, offsets.raster, ost_offset, std::move(parameters)};
+    return {header.take_text(), offsets.bsb, offsets.raster, ost_offset, std::move(parameters), std::move(raster)};
 }
 
 }  // namespace hdrmill

@@ -41,6 +41,10 @@ public:
     /// file is left.
     bool finish();
 
+    /// Gives the file up: the temporary file is removed and the old file left as it
+    /// was. A signal held back while the file was written ends the run here.
+    void abandon();
+
 private:
     void discard();
 

@@ -1,14 +1,10 @@
 // The Linux decoder: GDAL, held to the five scan formats, silent, and reading the scan
-// a few strips at a time straight into the compact buffer.
-#include <cpl_conv.h>
-#include <cpl_error.h>
-#include <gdal.h>
-#include <gdal_frmts.h>
-#include <tiffio.h>
-#include <dlfcn.h>
-
+// a few strips at a time straight into the compact buffer. The layout is decided from
+// the file's own fields (layout_before_decoding: a TIFF's directory, the first bytes of
+// the others; a JPEG's components as GDAL counts them), never from GDAL's colour
+// interpretation, which a TIFF's GDAL metadata tag can overrule.
 #include <algorithm>
-#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -17,124 +13,30 @@
 #include <stdexcept>
 #include <string_view>
 #include <system_error>
-#include <type_traits>
 #include <utility>
 
-#include "scan/scan_image.hpp"
+#include "scan/gdal_library.hpp"
+#include "scan/scan_layout.hpp"
+#include "scan/scan_reader.hpp"
 
 namespace hdrmill {
 
 namespace {
 
-// GDAL is loaded when the first scan is read, not when the program starts: the
-// conversion, the list and the check never read a scan, and should not pay for
-// loading GDAL and the hundred libraries it needs (tens of milliseconds and of
-// megabytes). libtiff comes with it, as GDAL's own.
-struct gdal_library {
-    decltype(&::CPLPopErrorHandler) CPLPopErrorHandler;
-    decltype(&::CPLPushErrorHandler) CPLPushErrorHandler;
-    decltype(&::CPLQuietErrorHandler) CPLQuietErrorHandler;
-    decltype(&::CPLSetConfigOption) CPLSetConfigOption;
-    decltype(&::GDALClose) GDALClose;
-    decltype(&::GDALDatasetRasterIOEx) GDALDatasetRasterIOEx;
-    decltype(&::GDALGetBlockSize) GDALGetBlockSize;
-    decltype(&::GDALGetColorEntry) GDALGetColorEntry;
-    decltype(&::GDALGetColorEntryCount) GDALGetColorEntryCount;
-    decltype(&::GDALGetDatasetDriver) GDALGetDatasetDriver;
-    decltype(&::GDALGetDriverShortName) GDALGetDriverShortName;
-    decltype(&::GDALGetMetadataItem) GDALGetMetadataItem;
-    decltype(&::GDALGetPaletteInterpretation) GDALGetPaletteInterpretation;
-    decltype(&::GDALGetRasterBand) GDALGetRasterBand;
-    decltype(&::GDALGetRasterColorInterpretation) GDALGetRasterColorInterpretation;
-    decltype(&::GDALGetRasterColorTable) GDALGetRasterColorTable;
-    decltype(&::GDALGetRasterCount) GDALGetRasterCount;
-    decltype(&::GDALGetRasterDataType) GDALGetRasterDataType;
-    decltype(&::GDALGetRasterXSize) GDALGetRasterXSize;
-    decltype(&::GDALGetRasterYSize) GDALGetRasterYSize;
-    decltype(&::GDALOpenEx) GDALOpenEx;
-    decltype(&::GDALRegister_BIGGIF) GDALRegister_BIGGIF;
-    decltype(&::GDALRegister_BMP) GDALRegister_BMP;
-    decltype(&::GDALRegister_GIF) GDALRegister_GIF;
-    decltype(&::GDALRegister_GTiff) GDALRegister_GTiff;
-    decltype(&::GDALRegister_JPEG) GDALRegister_JPEG;
-    decltype(&::GDALRegister_PNG) GDALRegister_PNG;
-    decltype(&::GDALSetCacheMax64) GDALSetCacheMax64;
-    decltype(&::TIFFClose) TIFFClose;
-    decltype(&::TIFFGetField) TIFFGetField;
-    decltype(&::TIFFOpenExt) TIFFOpenExt;
-    decltype(&::TIFFOpenOptionsAlloc) TIFFOpenOptionsAlloc;
-    decltype(&::TIFFOpenOptionsFree) TIFFOpenOptionsFree;
-    decltype(&::TIFFOpenOptionsSetErrorHandlerExtR) TIFFOpenOptionsSetErrorHandlerExtR;
-    decltype(&::TIFFOpenOptionsSetWarningHandlerExtR) TIFFOpenOptionsSetWarningHandlerExtR;
-};
+const gdal_library* loaded = nullptr;
 
-// The loaded library, or nothing when it cannot be loaded (then no scan can be read).
-const gdal_library* load_gdal() {
-    static const std::optional<gdal_library> loaded = []() -> std::optional<gdal_library> {
-        void* handle = dlopen(HDRMILL_GDAL_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-        if (handle == nullptr) {
-            return std::nullopt;
-        }
-        gdal_library library{};
-        bool complete = true;
-        const auto load = [&](auto& function, const char* name) {
-            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(handle, name));
-            complete = complete && function != nullptr;
-        };
-        load(library.CPLPopErrorHandler, "CPLPopErrorHandler");
-        load(library.CPLPushErrorHandler, "CPLPushErrorHandler");
-        load(library.CPLQuietErrorHandler, "CPLQuietErrorHandler");
-        load(library.CPLSetConfigOption, "CPLSetConfigOption");
-        load(library.GDALClose, "GDALClose");
-        load(library.GDALDatasetRasterIOEx, "GDALDatasetRasterIOEx");
-        load(library.GDALGetBlockSize, "GDALGetBlockSize");
-        load(library.GDALGetColorEntry, "GDALGetColorEntry");
-        load(library.GDALGetColorEntryCount, "GDALGetColorEntryCount");
-        load(library.GDALGetDatasetDriver, "GDALGetDatasetDriver");
-        load(library.GDALGetDriverShortName, "GDALGetDriverShortName");
-        load(library.GDALGetMetadataItem, "GDALGetMetadataItem");
-        load(library.GDALGetPaletteInterpretation, "GDALGetPaletteInterpretation");
-        load(library.GDALGetRasterBand, "GDALGetRasterBand");
-        load(library.GDALGetRasterColorInterpretation, "GDALGetRasterColorInterpretation");
-        load(library.GDALGetRasterColorTable, "GDALGetRasterColorTable");
-        load(library.GDALGetRasterCount, "GDALGetRasterCount");
-        load(library.GDALGetRasterDataType, "GDALGetRasterDataType");
-        load(library.GDALGetRasterXSize, "GDALGetRasterXSize");
-        load(library.GDALGetRasterYSize, "GDALGetRasterYSize");
-        load(library.GDALOpenEx, "GDALOpenEx");
-        load(library.GDALRegister_BIGGIF, "GDALRegister_BIGGIF");
-        load(library.GDALRegister_BMP, "GDALRegister_BMP");
-        load(library.GDALRegister_GIF, "GDALRegister_GIF");
-        load(library.GDALRegister_GTiff, "GDALRegister_GTiff");
-        load(library.GDALRegister_JPEG, "GDALRegister_JPEG");
-        load(library.GDALRegister_PNG, "GDALRegister_PNG");
-        load(library.GDALSetCacheMax64, "GDALSetCacheMax64");
-        load(library.TIFFClose, "TIFFClose");
-        load(library.TIFFGetField, "TIFFGetField");
-        load(library.TIFFOpenExt, "TIFFOpenExt");
-        load(library.TIFFOpenOptionsAlloc, "TIFFOpenOptionsAlloc");
-        load(library.TIFFOpenOptionsFree, "TIFFOpenOptionsFree");
-        load(library.TIFFOpenOptionsSetErrorHandlerExtR, "TIFFOpenOptionsSetErrorHandlerExtR");
-        load(library.TIFFOpenOptionsSetWarningHandlerExtR, "TIFFOpenOptionsSetWarningHandlerExtR");
-        if (!complete) {
-            dlclose(handle);
-            return std::nullopt;
-        }
-        return std::optional<gdal_library>(library);
-    }();
-    return loaded ? &*loaded : nullptr;
-}
-
-// The loaded library; read_scan has made sure it is.
-const gdal_library& gdal() { return *load_gdal(); }
+// The loaded library; open_scan has made sure it is.
+const gdal_library& gdal() { return *loaded; }
 
 // Made once, before GDAL's first open. Only the drivers of the five formats are
 // registered (BIGGIF is the GIF driver's own way with very large GIFs), so nothing
 // else is even tried and no plugin is loaded. The settings come after: the first
 // registration reads GDAL's configuration files (gdalrc), whose options would
-// otherwise overrule them. They are: no .aux.xml read or written beside the scan, no
-// listing of the scan's folder in search of world files, overviews or masks, and a
-// damaged JPEG stream an error rather than a warning over grey rows.
+// otherwise overrule them, as the user's environment would. They are: no .aux.xml
+// read or written beside the scan, no listing of the scan's folder in search of world
+// files, overviews or masks; and what a damaged file gives is an error, never black or
+// grey rows: a damaged strip or tile, a damaged JPEG stream. The TIFF reader takes
+// each file as it is, not through its RGBA interface or mapped memory.
 void start_gdal() {
     static const bool started = [] {
         gdal().GDALRegister_GTiff();
@@ -143,15 +45,46 @@ void start_gdal() {
         gdal().GDALRegister_GIF();
         gdal().GDALRegister_BIGGIF();
         gdal().GDALRegister_BMP();
-        gdal().CPLSetConfigOption("GDAL_PAM_ENABLED", "NO");
-        gdal().CPLSetConfigOption("GDAL_DISABLE_READDIR_ON_OPEN", "EMPTY_DIR");
-        gdal().CPLSetConfigOption("GDAL_ERROR_ON_LIBJPEG_WARNING", "TRUE");
+        const char* const options[][2] = {
+            {"GDAL_PAM_ENABLED", "NO"},
+            {"GDAL_DISABLE_READDIR_ON_OPEN", "EMPTY_DIR"},
+            {"GDAL_ERROR_ON_LIBJPEG_WARNING", "TRUE"},
+            {"GTIFF_IGNORE_READ_ERRORS", "NO"},
+            {"GTIFF_FORCE_RGBA", "NO"},
+            {"GTIFF_DIRECT_IO", "NO"},
+            {"GTIFF_VIRTUAL_MEM_IO", "NO"},
+            {"CONVERT_YCBCR_TO_RGB", "YES"},
+            {"GDAL_JPEG_TO_RGB", "YES"},
+        };
+        for (const auto& option : options) {
+            gdal().CPLSetConfigOption(option[0], option[1]);
+        }
         return true;
     }();
     static_cast<void>(started);
 }
 
-const char* const scan_drivers[] = {"GTiff", "PNG", "JPEG", "GIF", "BIGGIF", "BMP", nullptr};
+/// The drivers that read each format.
+const char* const* drivers_of(scan_container format) {
+    static const char* const tiff[] = {"GTiff", nullptr};
+    static const char* const png[] = {"PNG", nullptr};
+    static const char* const jpeg[] = {"JPEG", nullptr};
+    static const char* const gif[] = {"GIF", "BIGGIF", nullptr};
+    static const char* const bmp[] = {"BMP", nullptr};
+    switch (format) {
+    case scan_container::tiff:
+        return tiff;
+    case scan_container::png:
+        return png;
+    case scan_container::jpeg:
+        return jpeg;
+    case scan_container::gif:
+        return gif;
+    case scan_container::bmp:
+        break;
+    }
+    return bmp;
+}
 
 /// While it lives, GDAL's messages (its drivers' and libtiff's, libpng's, libjpeg's)
 /// go nowhere; a failure still shows in the result of the call that met it.
@@ -168,38 +101,16 @@ struct dataset_closer {
 };
 using dataset_handle = std::unique_ptr<void, dataset_closer>;
 
-int quiet_tiff(TIFF*, void*, const char*, const char*, std::va_list) { return 1; }
-
-/// GDAL gives a TIFF's 16-bit colour map cut to 8 bits by truncation (v / 257), where
-/// the other platforms round; so the map is read again here and narrowed the shared
-/// way. False when the file cannot be read; a TIFF without a map (a bilevel or
-/// min-is-white grey scan, whose table GDAL makes itself) keeps GDAL's entries.
-bool narrow_tiff_colour_map(const std::string& name, std::vector<colour>& palette) {
-    TIFFOpenOptions* options = gdal().TIFFOpenOptionsAlloc();
-    if (options == nullptr) {
-        return false;
+/// The first bytes of the file; nothing when it cannot be opened.
+std::optional<file_head> read_head(const std::string& name) {
+    std::FILE* file = std::fopen(name.c_str(), "rb");
+    if (file == nullptr) {
+        return std::nullopt;
     }
-    gdal().TIFFOpenOptionsSetErrorHandlerExtR(options, quiet_tiff, nullptr);
-    gdal().TIFFOpenOptionsSetWarningHandlerExtR(options, quiet_tiff, nullptr);
-    TIFF* tiff = gdal().TIFFOpenExt(name.c_str(), "r", options);
-    gdal().TIFFOpenOptionsFree(options);
-    if (tiff == nullptr) {
-        return false;
-    }
-    std::uint16_t bits = 0;
-    std::uint16_t* red = nullptr;
-    std::uint16_t* green = nullptr;
-    std::uint16_t* blue = nullptr;
-    bool usable = true;
-    if (gdal().TIFFGetField(tiff, TIFFTAG_COLORMAP, &red, &green, &blue) == 1) {
-        usable = gdal().TIFFGetField(tiff, TIFFTAG_BITSPERSAMPLE, &bits) == 1 && bits <= 16 &&
-                 palette.size() <= (std::size_t{1} << bits);
-        for (std::size_t i = 0; usable && i < palette.size(); ++i) {
-            palette[i] = {narrow_sample(red[i]), narrow_sample(green[i]), narrow_sample(blue[i])};
-        }
-    }
-    gdal().TIFFClose(tiff);
-    return usable;
+    file_head head;
+    head.size = std::fread(head.bytes.data(), 1, head.bytes.size(), file);
+    std::fclose(file);
+    return head;
 }
 
 /// The 8-bit level of every sample value of `bits` bits.
@@ -211,29 +122,6 @@ std::vector<std::uint8_t> sample_levels(unsigned bits) {
     return levels;
 }
 
-/// How band 1 and the bands beside it are to be taken, or nothing for a layout that is
-/// none of palette, grey or colour. GDAL turns CMYK and CIELab scans into RGB with
-/// formulas of its own, which other platforms need not share: those are refused too.
-std::optional<scan_image::kind> scan_kind(GDALDatasetH dataset) {
-    const char* source = gdal().GDALGetMetadataItem(dataset, "SOURCE_COLOR_SPACE", "IMAGE_STRUCTURE");
-    if (source != nullptr && std::string_view(source) != "YCbCr") {
-        return std::nullopt;
-    }
-    const int bands = gdal().GDALGetRasterCount(dataset);
-    GDALRasterBandH first = gdal().GDALGetRasterBand(dataset, 1);
-    if (gdal().GDALGetRasterColorTable(first) != nullptr) {
-        return scan_image::kind::indexed;
-    }
-    const auto meaning = [&](int band) { return gdal().GDALGetRasterColorInterpretation(gdal().GDALGetRasterBand(dataset, band)); };
-    if (bands >= 3 && meaning(1) == GCI_RedBand && meaning(2) == GCI_GreenBand && meaning(3) == GCI_BlueBand) {
-        return scan_image::kind::colour;
-    }
-    if (bands <= 2 && meaning(1) == GCI_GrayIndex) {
-        return scan_image::kind::grey;
-    }
-    return std::nullopt;
-}
-
 /// The bits of band 1's samples: GDAL widens 1- to 7-bit samples to bytes and 9- to
 /// 15-bit ones to 16 bits, and says so only in NBITS.
 unsigned sample_bits(GDALRasterBandH band, GDALDataType sample) {
@@ -243,9 +131,12 @@ unsigned sample_bits(GDALRasterBandH band, GDALDataType sample) {
     return bits >= 1 && bits < static_cast<long>(stored) ? static_cast<unsigned>(bits) : stored;
 }
 
-/// The palette of an indexed scan, at most 256 colours; nothing when it is not plain RGB.
-std::optional<std::vector<colour>> scan_palette(GDALDatasetH dataset, const std::string& name) {
+/// The palette GDAL gives band 1, at most 256 colours; nothing when it is not plain RGB.
+std::optional<std::vector<colour>> gdal_palette(GDALDatasetH dataset) {
     GDALColorTableH table = gdal().GDALGetRasterColorTable(gdal().GDALGetRasterBand(dataset, 1));
+    if (table == nullptr) {
+        return std::nullopt;
+    }
     const int entries = gdal().GDALGetColorEntryCount(table);
     if (gdal().GDALGetPaletteInterpretation(table) != GPI_RGB || entries < 1 || entries > 256) {
         return std::nullopt;
@@ -255,10 +146,6 @@ std::optional<std::vector<colour>> scan_palette(GDALDatasetH dataset, const std:
         const GDALColorEntry* entry = gdal().GDALGetColorEntry(table, i);
         const auto level = [](short c) { return static_cast<std::uint8_t>(std::clamp<short>(c, 0, 255)); };
         palette.push_back({level(entry->c1), level(entry->c2), level(entry->c3)});
-    }
-    const std::string_view driver = gdal().GDALGetDriverShortName(gdal().GDALGetDatasetDriver(dataset));
-    if (driver == "GTiff" && !narrow_tiff_colour_map(name, palette)) {
-        return std::nullopt;
     }
     return palette;
 }
@@ -322,40 +209,6 @@ bool read_rows(GDALDatasetH dataset, GDALDataType sample, scan_image& scan) {
     return true;
 }
 
-std::optional<scan_image> decode(GDALDatasetH dataset, const std::string& name) {
-    const int width = gdal().GDALGetRasterXSize(dataset);
-    const int height = gdal().GDALGetRasterYSize(dataset);
-    const auto type = scan_kind(dataset);
-    if (width <= 0 || height <= 0 || !type) {
-        return std::nullopt;
-    }
-    const GDALDataType sample = gdal().GDALGetRasterDataType(gdal().GDALGetRasterBand(dataset, 1));
-    if (sample != GDT_Byte && !(sample == GDT_UInt16 && type != scan_image::kind::indexed)) {
-        return std::nullopt;
-    }
-    scan_image scan;
-    scan.type = *type;
-    scan.width = static_cast<std::uint32_t>(width);
-    scan.height = static_cast<std::uint32_t>(height);
-    if (scan.type == scan_image::kind::indexed) {
-        auto palette = scan_palette(dataset, name);
-        if (!palette) {
-            return std::nullopt;
-        }
-        scan.palette = std::move(*palette);
-    }
-    if (!reserve_pixels(scan) || !read_rows(dataset, sample, scan)) {
-        return std::nullopt;
-    }
-    // An index past the palette would send the chart writer out of the palette's
-    // bounds; only a broken file holds one.
-    if (scan.type == scan_image::kind::indexed && scan.palette.size() < 256 &&
-        *std::max_element(scan.pixels.begin(), scan.pixels.end()) >= scan.palette.size()) {
-        return std::nullopt;
-    }
-    return scan;
-}
-
 /// The name GDAL is handed for the file at `path`: GDAL takes names starting with
 /// /vsi as its own virtual file systems (the network among them) and names such as
 /// "GTIFF_DIR:1:x.tif" as driver requests, so every name is made to mean a plain file.
@@ -374,31 +227,186 @@ std::optional<std::string> plain_file_name(const std::string& path) {
     return path;
 }
 
+
+/// The dataset's bands as the layout takes them: enough of them, of bytes or 16-bit
+/// samples (bytes for a palette scan), and a palette for a palette scan. False for a
+/// file GDAL reads otherwise than its fields say: only a damaged one.
+bool bands_fit(GDALDatasetH dataset, scan_image::kind type, GDALDataType sample) {
+    const int bands = gdal().GDALGetRasterCount(dataset);
+    if (bands < (type == scan_image::kind::colour ? 3 : 1)) {
+        return false;
+    }
+    return sample == GDT_Byte || (sample == GDT_UInt16 && type != scan_image::kind::indexed);
+}
+
+/// The layout by the file's own fields; a JPEG's components are known only once GDAL
+/// has opened it.
+scan_layout layout_of(scan_container format, const scan_layout& decided, GDALDatasetH dataset) {
+    if (format != scan_container::jpeg) {
+        return decided;
+    }
+    const char* source = gdal().GDALGetMetadataItem(dataset, "SOURCE_COLOR_SPACE", "IMAGE_STRUCTURE");
+    const bool cmyk = source != nullptr && std::string_view(source) == "CMYK";
+    return jpeg_layout(cmyk ? 4 : static_cast<unsigned>(gdal().GDALGetRasterCount(dataset)));
+}
+
+/// Loads GDAL; empty when it is, else why not. The loader's own words are said with
+/// the first scan that meets them, not again.
+std::string load_the_library() {
+    static bool told = false;
+    std::string error;
+    loaded = load_gdal(error);
+    if (loaded != nullptr) {
+        return {};
+    }
+    const bool first = !told;
+    told = true;
+    return first ? "GDAL could not be loaded: " + error : "GDAL could not be loaded";
+}
+
+scan_opening refused(std::string reason) { return {std::nullopt, std::move(reason)}; }
+
 }  // namespace
 
-std::optional<scan_image> read_scan(const std::string& path) {
-    const auto name = plain_file_name(path);
-    std::error_code unknown;
-    if (!name || !std::filesystem::is_regular_file(*name, unknown)) {
-        return std::nullopt;
-    }
-    if (load_gdal() == nullptr) {
-        return std::nullopt;
+struct scan_decoder {
+    std::string name;
+    scan_container format = scan_container::tiff;
+    scan_layout layout;
+    dataset_handle dataset;
+    GDALDataType sample = GDT_Byte;
+};
+
+opened_scan::opened_scan() = default;
+opened_scan::~opened_scan() = default;
+opened_scan::opened_scan(opened_scan&&) noexcept = default;
+opened_scan& opened_scan::operator=(opened_scan&&) noexcept = default;
+
+namespace {
+
+/// Opens the scan's dataset with GDAL and takes what only GDAL tells: a JPEG's layout,
+/// the size where the file's own fields did not give it (else GDAL's must agree), the
+/// samples, a palette the fields did not give. Empty when it is done, else why not.
+std::string open_dataset(opened_scan& scan) {
+    scan_decoder& state = *scan.decoder;
+    if (auto refusal = load_the_library(); !refusal.empty()) {
+        return refusal;
     }
     const quiet_errors quiet;
     start_gdal();
-    try {
-        const dataset_handle dataset{
-            gdal().GDALOpenEx(name->c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, scan_drivers, nullptr, nullptr)};
-        if (!dataset) {
-            return std::nullopt;
-        }
-        return decode(dataset.get(), *name);
-    } catch (const std::bad_alloc&) {
-        return std::nullopt;
-    } catch (const std::length_error&) {
-        return std::nullopt;
+    state.dataset.reset(gdal().GDALOpenEx(state.name.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY,
+                                          drivers_of(state.format), nullptr, nullptr));
+    if (!state.dataset) {
+        return scan_refusal::damaged;
     }
+    state.layout = layout_of(state.format, state.layout, state.dataset.get());
+    if (!state.layout.type) {
+        return scan_refusal::layout(state.layout.refusal);
+    }
+    const auto width = static_cast<std::uint32_t>(std::max(gdal().GDALGetRasterXSize(state.dataset.get()), 0));
+    const auto height = static_cast<std::uint32_t>(std::max(gdal().GDALGetRasterYSize(state.dataset.get()), 0));
+    if (scan.width != 0 && (width != scan.width || height != scan.height)) {
+        return scan_refusal::damaged;
+    }
+    if (auto refusal = scan_refusal::size(width, height); !refusal.empty()) {
+        return refusal;
+    }
+    scan.width = width;
+    scan.height = height;
+    scan.type = *state.layout.type;
+    state.sample = gdal().GDALGetRasterDataType(gdal().GDALGetRasterBand(state.dataset.get(), 1));
+    if (!bands_fit(state.dataset.get(), scan.type, state.sample)) {
+        return scan_refusal::damaged;
+    }
+    if (scan.type == scan_image::kind::indexed && state.layout.palette.empty()) {
+        auto palette = gdal_palette(state.dataset.get());
+        if (!palette) {
+            return scan_refusal::damaged;
+        }
+        state.layout.palette = std::move(*palette);
+    }
+    return {};
+}
+
+}  // namespace
+
+scan_opening open_scan(const std::string& path) {
+    const auto name = plain_file_name(path);
+    std::error_code unknown;
+    if (!name || !std::filesystem::exists(*name, unknown)) {
+        return refused(scan_refusal::no_file);
+    }
+    if (!std::filesystem::is_regular_file(*name, unknown)) {
+        return refused(scan_refusal::not_a_file);
+    }
+    const auto head = read_head(*name);
+    if (!head) {
+        return refused(scan_refusal::cannot_open);
+    }
+    const auto format = container_of(*head);
+    if (!format) {
+        return refused(scan_refusal::other_format);
+    }
+    try {
+        auto decided = layout_before_decoding(*format, *head, *name);
+        if (!decided.type && *format != scan_container::jpeg) {
+            return refused(decided.refusal.empty() ? std::string(scan_refusal::damaged)
+                                                   : scan_refusal::layout(decided.refusal));
+        }
+        opened_scan scan;
+        scan.width = decided.width;
+        scan.height = decided.height;
+        scan.decoder = std::make_unique<scan_decoder>();
+        *scan.decoder = {*name, *format, std::move(decided), nullptr, GDT_Byte};
+        // Where the file's own fields give the size (a TIFF), a size that cannot be is
+        // refused, and GDAL not even loaded, until the scan is decoded.
+        if (scan.width != 0 && scan.decoder->layout.type) {
+            if (auto refusal = scan_refusal::size(scan.width, scan.height); !refusal.empty()) {
+                return refused(std::move(refusal));
+            }
+            scan.type = *scan.decoder->layout.type;
+            return {std::move(scan), {}};
+        }
+        if (auto refusal = open_dataset(scan); !refusal.empty()) {
+            return refused(std::move(refusal));
+        }
+        return {std::move(scan), {}};
+    } catch (const std::bad_alloc&) {
+        return refused(scan_refusal::no_memory);
+    }
+}
+
+scan_reading decode_scan(opened_scan& opened) {
+    if (!opened.decoder->dataset) {
+        if (auto refusal = open_dataset(opened); !refusal.empty()) {
+            return {std::nullopt, std::move(refusal)};
+        }
+    }
+    const quiet_errors quiet;
+    scan_image scan;
+    scan.type = opened.type;
+    scan.width = opened.width;
+    scan.height = opened.height;
+    try {
+        scan.palette = std::move(opened.decoder->layout.palette);
+        if (!reserve_pixels(scan)) {
+            return {std::nullopt, scan_refusal::no_memory};
+        }
+        if (!read_rows(opened.decoder->dataset.get(), opened.decoder->sample, scan)) {
+            return {std::nullopt, scan_refusal::damaged};
+        }
+    } catch (const std::bad_alloc&) {
+        return {std::nullopt, scan_refusal::no_memory};
+    } catch (const std::length_error&) {
+        return {std::nullopt, scan_refusal::no_memory};
+    }
+    opened.decoder.reset();
+    // An index past the palette would send the chart writer out of the palette's
+    // bounds; only a broken file holds one.
+    if (scan.type == scan_image::kind::indexed && scan.palette.size() < 256 &&
+        *std::max_element(scan.pixels.begin(), scan.pixels.end()) >= scan.palette.size()) {
+        return {std::nullopt, scan_refusal::damaged};
+    }
+    return {std::move(scan), {}};
 }
 
 }  // namespace hdrmill

@@ -35,11 +35,6 @@ struct scan_image {
     const std::uint8_t* row(std::uint32_t y) const { return pixels.data() + y * row_bytes(); }
 };
 
-/// Reads the scan at `path` (TIFF, PNG, JPEG, GIF or BMP) with the platform's decoder.
-/// Nothing when the file is missing, unreadable, of another format, or too large to
-/// hold. Writes nothing anywhere: no message, no side file next to the scan.
-std::optional<scan_image> read_scan(const std::string& path);
-
 // Steps shared by the decoders, so that each platform turns its native rows into the
 // same bytes.
 

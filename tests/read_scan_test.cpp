@@ -6,9 +6,10 @@
 #include <fstream>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "scan/scan_image.hpp"
+#include "scan/scan_reader.hpp"
 #include "test_support.hpp"
 
 namespace hdrmill {
@@ -113,7 +114,7 @@ TEST(ReadScan, DecodesEveryLayoutToItsKindPaletteAndPixels) {
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.file);
-        const auto scan = read_scan(scans + "/" + r.file);
+        const auto scan = read_scan(scans + "/" + r.file).scan;
         if (!scan || scan->width != scan_width || scan->height != scan_height ||
             scan->pixels.size() != scan_width * scan_height * scan->bytes_per_pixel()) {
             ADD_FAILURE() << "not decoded to 23 x 7 pixels";
@@ -131,26 +132,30 @@ TEST(ReadScan, DecodesEveryLayoutToItsKindPaletteAndPixels) {
     }
 }
 
-TEST(ReadScan, GivesNothingForWhatIsNotAReadableScan) {
-    const char* const files[] = {
-        "missing.png",
-        "",  // the folder itself
-        "not_a_scan.txt",
-        "other_format.ppm",  // formats GDAL reads, but no scan comes in
-        "other_format.img",
-        "other_layout_cmyk.tif",  // neither palette, grey nor colour
-        "other_layout_three_greys.tif",
-        "bad_truncated.png",
-        "bad_truncated.jpg",  // libjpeg only warns of its early end
-        "bad_truncated.gif",
-        "bad_truncated.tif",
-        "bad_corrupt_lzw.tif",
-        "bad_huge.tif",  // 2^31 - 1 pixels square, three bytes each: more than memory can address
-        "bad_index_beyond_palette.png",
+TEST(ReadScan, RefusesWhatIsNotAReadableScanAndSaysWhy) {
+    const std::string layout = ", a layout not read (palette, grey and RGB scans are)";
+    const std::pair<const char*, std::string> files[] = {
+        {"missing.png", "no such file"},
+        {"", "not a file"},  // the folder itself
+        {"not_a_scan.txt", "not a TIFF, PNG, JPEG, GIF or BMP file"},
+        {"other_format.ppm", "not a TIFF, PNG, JPEG, GIF or BMP file"},  // formats GDAL reads, but no scan comes in
+        {"other_format.img", "not a TIFF, PNG, JPEG, GIF or BMP file"},
+        {"other_layout_cmyk.tif", "a CMYK TIFF" + layout},
+        {"other_layout_three_greys.tif", "a grey TIFF of 3 samples a pixel" + layout},
+        {"bad_truncated.png", "the file is damaged"},
+        {"bad_truncated.jpg", "the file is damaged"},  // libjpeg only warns of its early end
+        {"bad_truncated.gif", "the file is damaged"},
+        {"bad_truncated.tif", "the file is damaged"},
+        {"bad_corrupt_lzw.tif", "the file is damaged"},
+        // 2^31 - 1 pixels square: refused before anything is set aside for it.
+        {"bad_huge.tif", "2,147,483,647 x 2,147,483,647 pixels, more than the 600,000,000 a chart is made from"},
+        {"bad_index_beyond_palette.png", "the file is damaged"},
     };
-    for (const char* file : files) {
+    for (const auto& [file, reason] : files) {
         SCOPED_TRACE(file);
-        EXPECT_FALSE(read_scan(scans + "/" + file).has_value());
+        const auto read = read_scan(scans + "/" + file);
+        EXPECT_FALSE(read.scan.has_value());
+        EXPECT_EQ(read.refusal, reason);
     }
 }
 
@@ -168,17 +173,17 @@ struct scan_copies : testing::temp_dir {
 
 TEST(ReadScan, TakesEveryNameAsAPlainFile) {
     const std::string scan = scans + "/png_rgb.png";
-    EXPECT_FALSE(read_scan(scan + std::string(1, '\0') + "x").has_value());
-    EXPECT_TRUE(read_scan(std::filesystem::relative(scan).string()).has_value());
+    EXPECT_FALSE(read_scan(scan + std::string(1, '\0') + "x").scan.has_value());
+    EXPECT_TRUE(read_scan(std::filesystem::relative(scan).string()).scan.has_value());
 #ifndef _WIN32
-    // A colour scan whose name reads as a request to GDAL's TIFF driver for the grey
+    // A colour TIFF whose name reads as a request to GDAL's TIFF driver for the grey
     // scan beside it: the file named is read, not the one requested.
     const scan_copies copies;
     const std::string request = "GTIFF_DIR:1:tiff_grey.tif";
-    std::filesystem::copy_file(scan, copies.path(request));
+    std::filesystem::copy_file(scans + "/tiff_rgb_none.tif", copies.path(request));
     const auto was = std::filesystem::current_path();
     std::filesystem::current_path(copies.path(""));
-    const auto read = read_scan(request);
+    const auto read = read_scan(request).scan;
     std::filesystem::current_path(was);
     ASSERT_TRUE(read.has_value());
     EXPECT_EQ(read->type, scan_image::kind::colour);
@@ -205,8 +210,8 @@ TEST(ReadScan, TakesNothingFromFilesBesideTheScan) {
     std::ofstream(copies.path("png_grey.png.aux.xml"))
         << "<PAMDataset><PAMRasterBand band=\"1\"><Metadata domain=\"IMAGE_STRUCTURE\">"
            "<MDI key=\"NBITS\">4</MDI></Metadata></PAMRasterBand></PAMDataset>\n";
-    const auto scan = read_scan(copies.path("png_grey.png"));
-    const auto alone = read_scan(scans + "/png_grey.png");
+    const auto scan = read_scan(copies.path("png_grey.png")).scan;
+    const auto alone = read_scan(scans + "/png_grey.png").scan;
     ASSERT_TRUE(scan.has_value() && alone.has_value());
     EXPECT_EQ(scan->pixels, alone->pixels);
 }

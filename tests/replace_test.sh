@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# A header is replaced whole or not at all: failures, signals, links and permissions,
-# run on the real binary in a temporary directory. Every check asserts the old
-# header's bytes afterwards.
+# A header, and a chart made with -k, is replaced whole or not at all: failures,
+# signals, links and permissions, run on the real binary in a temporary directory.
+# Every check asserts the old file's bytes afterwards.
 #   replace_test.sh HDRMILL files|interrupted|completed
 # Each group is a test of its own, so that none runs long without a word.
 set -u
 bin=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 group=$2
+here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -28,6 +29,14 @@ old_header old
 printf '[Small.tif]\nNA=Small chart\nC1=0,0,10,20\n' > small.dir
 awk 'BEGIN { print "[Big.tif]"; for (i = 1; i <= 400000; i++) printf "C%d=%d,%d,%d.5,-%d.25\n", i, i, i, i % 80, i % 170 }' > big.dir
 
+# A chart of a 6,000 x 6,000 grey scan of noise: some 36 MB to write. The old chart
+# begins as a chart does, so that it may be replaced.
+printf '! an old chart, kept until a new one is complete\r\nVER/2.0\r\n' > old_chart
+python3 "$here/make_tiff.py" noise.tif 6000 6000 photometric=1 samples=1 fill=noise
+printf '%s\n' '[noise.tif]' FN=Noise.KAP NA=Noise SC=5000 PR=1 C1=0,0,48.5,-4.5 C2=6000,0,48.5,-4.498 \
+    C3=6000,6000,48.499,-4.498 C4=0,6000,48.499,-4.5 B1=48.5,-4.5 B2=48.5,-4.498 B3=48.499,-4.498 > charts.dir
+expect_old_chart() { cmp -s "$1" old_chart || fail "$2: the old chart was changed"; }
+
 # wait_for_temporary WHAT: waits up to 10 seconds for a temporary file to appear.
 wait_for_temporary() {
     local tries=0
@@ -42,9 +51,10 @@ wait_for_temporary() {
 # file exists; sets $status.
 # Job control gives the background run the signal dispositions a user's run has
 # (without it, bash starts background jobs with SIGINT ignored).
+# With a second argument, runs those arguments instead, its output in stdout.
 run_until_temporary() {
     set -m
-    "$bin" big.dir > /dev/null &
+    "$bin" "${2:-big.dir}" "${@:3}" > stdout &
     local pid=$!
     wait_for_temporary "SIG$1"
     kill "-$1" "$pid"
@@ -64,6 +74,24 @@ files)
     printf 'Create Big.hdr\nCould not write file Big.hdr\n' | cmp -s - stdout || fail "size limit: messages: $(cat stdout)"
     expect_old Big.hdr "size limit"
     expect_no_temporary "size limit"
+
+    # The same for a chart: a failing write leaves the old chart.
+    cp old_chart Noise.KAP
+    (ulimit -f 1000; trap '' XFSZ; exec "$bin" -k charts.dir) > stdout
+    status=$?
+    [ "$status" = 1 ] || fail "chart size limit: exit status $status, expected 1"
+    printf 'Create Noise.KAP\nCould not write file Noise.KAP\n' | cmp -s - stdout ||
+        fail "chart size limit: messages: $(cat stdout)"
+    expect_old_chart Noise.KAP "chart size limit"
+    expect_no_temporary "chart size limit"
+
+    # A link under the chart's name is replaced, not followed.
+    rm Noise.KAP
+    cp old_chart chart_target
+    ln -s chart_target Noise.KAP
+    "$bin" -k charts.dir > /dev/null || fail "chart link: exit status $?"
+    expect_old_chart chart_target "chart link"
+    [ -f Noise.KAP ] && [ ! -L Noise.KAP ] || fail "chart link: Noise.KAP is not a new regular file"
 
 
     # A symbolic link under the header's name is replaced; its target is not touched.
@@ -110,6 +138,14 @@ interrupted)
         [ "$status" = "$expected" ] || fail "SIG$signal: exit status $status, expected $expected"
         expect_old Big.hdr "SIG$signal"
         expect_no_temporary "SIG$signal"
+
+        # A chart: nothing false said, the old chart left, no temporary file.
+        cp old_chart Noise.KAP
+        run_until_temporary "$signal" -k charts.dir
+        [ "$status" = "$expected" ] || fail "chart, SIG$signal: exit status $status, expected $expected"
+        printf 'Create Noise.KAP\n' | cmp -s - stdout || fail "chart, SIG$signal: messages: $(cat stdout)"
+        expect_old_chart Noise.KAP "chart, SIG$signal"
+        expect_no_temporary "chart, SIG$signal"
     done
     ;;
 completed)
