@@ -56,12 +56,12 @@ B3=48.499,-4.498
 B4=48.499,-4.5
 END
     for made in png_rgb.hdr Small.KAP; do
-        printf 'an old file\r\n' > "$made"
+        printf 'VER/2.0\r\n' > "$made"
         if [ "$made" = png_rgb.hdr ]; then with_fault "$3" CHARTCAL.DIR; else with_fault "$3" -k -i "$scans" CHARTCAL.DIR; fi
         status=$?
         [ "$status" = 1 ] || fail "$3 $made: exit status $status, expected 1"
         printf 'Create %s\nCould not write file %s\n' "$made" "$made" | cmp -s - stdout || fail "$3 $made: $(cat stdout)"
-        printf 'an old file\r\n' | cmp -s - "$made" || fail "$3 $made: the old file was changed"
+        printf 'VER/2.0\r\n' | cmp -s - "$made" || fail "$3 $made: the old file was changed"
         [ -z "$(find . -name '.hdrmill-*')" ] || fail "$3 $made: temporary file left"
     done
     ;;
