@@ -171,7 +171,12 @@ bool replaced_file::write(std::string_view bytes) {
         const long count = held_signal == 0 ? write_some(descriptor_, bytes.data(), bytes.size()) : -1;
         if (count > 0) {
             bytes.remove_prefix(static_cast<std::size_t>(count));
-        } else if (!(count < 0 && errno == EINTR && held_signal == 0)) {
+        } else if (held_signal != 0) {
+            // An ending signal ends the run here, the temporary file removed, before the
+            // caller could take the stopped write for a failure and say so.
+            discard();
+            failed_ = true;
+        } else if (!(count < 0 && errno == EINTR)) {
             failed_ = true;
         }
     }

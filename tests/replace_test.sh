@@ -136,6 +136,7 @@ interrupted)
         run_until_temporary "$signal"
         expected=$((128 + $(kill -l "$signal")))
         [ "$status" = "$expected" ] || fail "SIG$signal: exit status $status, expected $expected"
+        printf 'Create Big.hdr\n' | cmp -s - stdout || fail "SIG$signal: messages: $(cat stdout)"
         expect_old Big.hdr "SIG$signal"
         expect_no_temporary "SIG$signal"
 
