@@ -53,15 +53,14 @@ std::size_t mark_agreeing(const pixel_map& map, const std::vector<tie_point>& po
 }
 
 // The same for a map fitted to the points marked in `fitted`: each of those is judged by
-// where the others place it, so that a slip the fit absorbed shows in full. One the
-// others cannot place at all cannot be judged, and stays.
+// where the others place it, so that a slip the fit absorbed shows in full, and each
+// point with the margin the fitted points' own clicking error earns it.
 std::size_t mark_agreeing(const fitted_map& fit, const std::vector<bool>& fitted,
                           const std::vector<tie_point>& points, double tolerance, std::vector<bool>& agrees) {
     agrees.assign(points.size(), false);
     std::size_t count = 0;
     for (std::size_t i = 0; i < points.size(); ++i) {
-        const double distance = fitted[i] ? fit.distance_from_others(points[i]) : pixel_distance(fit.map, points[i]);
-        if (distance <= tolerance || (fitted[i] && std::isinf(distance))) {
+        if (fit.agrees(points[i], fitted[i], tolerance)) {
             agrees[i] = true;
             ++count;
         }

@@ -19,9 +19,6 @@ constexpr std::array<const char*, 4> field_names = {"x", "y", "latitude", "longi
 // A point whose place the others fix less well than this share of its own error is
 // named: an error in it would mostly pass into the chart.
 constexpr double hardly_placed = 0.9;
-// The clicking error of the other points that the check allows for, in pixels: with it,
-// the promise that 2 pixels of clicking noise is no error holds.
-constexpr double clicking_error = 2.0;
 
 const char* const one_line_on_earth =
     "the reference points' positions all lie on one line on the earth: the chart cannot be placed";
@@ -106,7 +103,8 @@ void name_hardly_placed(const std::vector<checked_point>& points, const std::vec
                                               " would move the chart unnoticed; add a reference point off that line"});
             continue;
         }
-        const double unnoticed = tolerance + clicking_error * std::sqrt(share / (1.0 - share));
+        // The margin the point would be judged with: an error below it is no finding.
+        const double unnoticed = tolerance + fit.margin(ties[t].plane, true);
         placement.findings.push_back({finding::level::warning,
                                       key + " is hardly checked by the other reference points (it lies far from "
                                             "them, or they lie nearly on one line): an error of up to " +
@@ -129,10 +127,8 @@ void cross_check(const std::vector<checked_point>& points, const std::vector<std
         return;
     }
     std::vector<bool> members(ties.size(), true);
-    const bool all_agree = std::all_of(ties.begin(), ties.end(), [&](const tie_point& tie) {
-        const double distance = fit->distance_from_others(tie);
-        return distance <= tolerance || std::isinf(distance);
-    });
+    const bool all_agree = std::all_of(ties.begin(), ties.end(),
+                                       [&](const tie_point& tie) { return fit->agrees(tie, true, tolerance); });
     std::optional<consensus> agreed;
     if (!all_agree) {
         agreed = find_consensus(ties, tolerance);
