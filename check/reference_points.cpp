@@ -178,7 +178,11 @@ std::vector<checked_point> judge_points(const std::vector<reference_point>& poin
     std::vector<checked_point> judged;
     for (const auto& point : points) {
         checked_point checked{numbered_key("C", point.number), static_cast<double>(point.x),
-                              static_cast<double>(point.y), point.latitude, point.longitude, {}, false};
+                              static_cast<double>(point.y), point.latitude, point.longitude, {}, false,
+                              std::nullopt};
+        if (raster) {
+            checked.image_height = raster->height;
+        }
         checked.problems = field_problems(checked.key, point.value);
         if (checked.usable()) {
             if (std::fabs(checked.latitude) > (mercator ? 85.0 : 90.0)) {
@@ -287,76 +291,22 @@ chart_placement place_chart(const std::vector<checked_point>& points, std::optio
     return placement;
 }
 
-std::vector<finding> same_pixel_findings(const std::vector<checked_point>& points, const chart_placement& placement,
-                                         double tolerance) {
-    std::vector<finding> found;
-    if (!placement.map || !(tolerance > 0.0)) {
-        return found;
-    }
-    // Points in cells of the tolerance's size: only points in neighbouring cells can be
-    // closer than it, so no chart compares more than a few pairs a point.
-    struct cell_point {
-        std::int64_t cx, cy;
-        std::size_t index;
-    };
-    std::vector<cell_point> cells;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        if (placement.planes[i]) {
-            cells.push_back({static_cast<std::int64_t>(std::floor(points[i].x / tolerance)),
-                             static_cast<std::int64_t>(std::floor(points[i].y / tolerance)), i});
-        }
-    }
-    const auto before = [](const cell_point& a, const cell_point& b) {
-        return a.cx != b.cx ? a.cx < b.cx : a.cy != b.cy ? a.cy < b.cy : a.index < b.index;
-    };
-    std::sort(cells.begin(), cells.end(), before);
-    std::vector<std::pair<std::size_t, std::size_t>> pairs;
-    for (const auto& a : cells) {
-        for (const std::int64_t dx : {0, 1}) {
-            for (const std::int64_t dy : {-1, 0, 1}) {
-                auto b = std::lower_bound(cells.begin(), cells.end(), cell_point{a.cx + dx, a.cy + dy, 0}, before);
-                for (; b != cells.end() && b->cx == a.cx + dx && b->cy == a.cy + dy; ++b) {
-                    if (dx == 0 && (dy < 0 || (dy == 0 && b->index <= a.index))) {
-                        continue;   // each pair once
-                    }
-                    pairs.emplace_back(std::min(a.index, b->index), std::max(a.index, b->index));
-                }
-            }
-        }
-    }
-    std::sort(pairs.begin(), pairs.end());
-    const auto& map = *placement.map;
-    for (const auto& [first, second] : pairs) {
-        const auto& a = points[first];
-        const auto& b = points[second];
-        const double de = placement.planes[second]->e - placement.planes[first]->e;
-        const double dn = placement.planes[second]->n - placement.planes[first]->n;
-        const double apart = std::hypot(a.x - b.x, a.y - b.y);
-        const double on_chart = std::hypot(map.xe * de + map.xn * dn, map.ye * de + map.yn * dn);
-        if (!(apart < tolerance) || !(on_chart > tolerance)) {
-            continue;
-        }
-        const std::string where = apart == 0.0 ? " are both at the pixel (" + format_real(a.x, 9) + "," +
-                                                     format_real(a.y, 9) + ")"
-                                               : " are " + one_decimal(apart) + " pixels apart in the image";
-        found.push_back({finding::level::error, a.key + " and " + b.key + where + " but " + one_decimal(on_chart) +
-                                                    " pixels apart on the chart: the chart cannot be placed by both"});
-    }
-    return found;
-}
-
 std::string explain_slip(const checked_point& point, const chart_projection& projection, const pixel_map& map,
                          double tolerance) {
     struct slip {
         const char* what;
         double x, y, latitude, longitude;
     };
-    const std::array<slip, 4> slips = {{
+    std::vector<slip> slips = {
         {"latitude and longitude look swapped", point.x, point.y, point.longitude, point.latitude},
         {"the latitude looks to have lost its sign", point.x, point.y, -point.latitude, point.longitude},
         {"the longitude looks to have lost its sign", point.x, point.y, point.latitude, -point.longitude},
         {"x and y look swapped", point.y, point.x, point.latitude, point.longitude},
-    }};
+    };
+    if (point.image_height) {
+        slips.push_back({"y looks counted from the bottom of the image", point.x, *point.image_height - point.y,
+                         point.latitude, point.longitude});
+    }
     // A slip that leaves the projection's domain is passed over.
     const slip* best = nullptr;
     double best_distance = 0.0;
