@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 
+#include "check/calibration_slips.hpp"
 #include "check/consensus.hpp"
 #include "header/header_stream.hpp"
 #include "text/integer_text.hpp"
@@ -56,33 +57,6 @@ bool on_one_line(const std::vector<const checked_point*>& points) {
     const double determinant = (sxx * syy - sxy * sxy) / count / count;
     const double smallest = half_trace - std::sqrt(std::max(0.0, half_trace * half_trace - determinant));
     return smallest < 0.25;
-}
-
-// How far the north-up part of a map's linear part is turned, in radians: 0 for a scan
-// with north up, near pi for one upside down.
-double turn_from_north_up(double xe, double xn, double ye, double yn) {
-    return std::fabs(std::atan2((xn + ye) / 2.0, (xe - yn) / 2.0));
-}
-
-// A scan keeps the image's handedness: with north up, y grows southward while x grows
-// eastward, so the map from the plane to pixels turns it over (a negative
-// determinant). A map that does not names the slip that turns it back nearest to north up.
-std::optional<finding> mirror_finding(const pixel_map& map) {
-    if (!(map.xe * map.yn - map.xn * map.ye > 0.0)) {
-        return std::nullopt;
-    }
-    const std::array<std::pair<double, const char*>, 3> slips = {{
-        {turn_from_north_up(map.xe, -map.xn, map.ye, -map.yn),
-         "north and south turned over, which no scan is: y looks counted from the bottom of the image, or the "
-         "latitudes given in the wrong hemisphere"},
-        {turn_from_north_up(-map.xe, map.xn, -map.ye, map.yn),
-         "east and west turned over, which no scan is: the longitudes look given in the wrong hemisphere"},
-        {turn_from_north_up(map.ye, map.yn, map.xe, map.xn),
-         "turned over across its diagonal, which no scan is: x and y look swapped in every point"},
-    }};
-    const auto likeliest = std::min_element(slips.begin(), slips.end());
-    return finding{finding::level::error, std::string("the reference points place the chart mirrored, ") +
-                                              likeliest->second};
 }
 
 // Agreeing points whose place the others fix so loosely that an error in them would
@@ -273,6 +247,7 @@ chart_placement place_chart(const std::vector<checked_point>& points, std::optio
         placed.push_back(i);
         ties.push_back({point.x, point.y, *placement.planes[i]});
     }
+    const std::size_t measured_from = placement.findings.size();
     if (ties.size() >= 4) {
         cross_check(points, placed, ties, tolerance, placement);
     } else if (ties.size() >= 2) {
@@ -281,12 +256,11 @@ chart_placement place_chart(const std::vector<checked_point>& points, std::optio
             placement.findings.push_back({finding::level::error, one_line_on_earth});
         }
     }
-    if (ties.size() >= 3 && placement.map) {
-        if (auto mirrored = mirror_finding(*placement.map)) {
-            // A mirrored map places nothing right: what would be measured by it is not.
-            placement.findings.push_back(std::move(*mirrored));
-            placement.map.reset();
-        }
+    if (ties.size() >= 3 && placement.map && places_mirrored(*placement.map)) {
+        // A mirrored map places nothing right: what was measured by it is no finding.
+        placement.findings.resize(measured_from);
+        placement.findings.push_back(mirror_finding(points, *placement.projection, tolerance));
+        placement.map.reset();
     }
     return placement;
 }
