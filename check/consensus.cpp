@@ -68,6 +68,36 @@ std::size_t mark_agreeing(const fitted_map& fit, const std::vector<bool>& fitted
     return count;
 }
 
+// A set that swings between two sets without settling would be counted by points its
+// own fit rejects: the points its fit does not agree with are dropped, and the rest
+// refitted, until every point left agrees. Dropping only, so this ends.
+void settle_by_dropping(const std::vector<tie_point>& points, double tolerance, candidate& grown) {
+    while (grown.count >= 3) {
+        std::vector<std::size_t> chosen;
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            if (grown.agrees[i]) {
+                chosen.push_back(i);
+            }
+        }
+        const auto refitted = fit_least_squares(points, chosen);
+        if (!refitted) {
+            return;
+        }
+        grown.map = refitted->map;
+        bool dropped = false;
+        for (const auto i : chosen) {
+            if (!refitted->agrees(points[i], true, tolerance)) {
+                grown.agrees[i] = false;
+                --grown.count;
+                dropped = true;
+            }
+        }
+        if (!dropped) {
+            return;
+        }
+    }
+}
+
 // Grows a map by refitting it over the points that agree with it until that set no
 // longer changes. The set may shrink as well as grow: a point that a fit including it
 // seemed to agree with leaves once it is judged by the others.
@@ -96,6 +126,7 @@ candidate grow(pixel_map map, const std::vector<tie_point>& points, double toler
             break;
         }
     }
+    settle_by_dropping(points, tolerance, grown);
     grown.shear = grown.map.shear();
     return grown;
 }
