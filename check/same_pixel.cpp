@@ -77,9 +77,11 @@ struct pair_judge {
     std::vector<bool> named;
     std::vector<std::pair<std::pair<std::size_t, std::size_t>, std::string>> found;
 
-    // Both points are tested as they are met: nothing is kept of a pair that passes.
+    // Both points are tested as they are met: nothing is kept of a pair that passes. A
+    // pair of points both named already adds nothing, so there are fewer findings
+    // than points.
     void judge(std::size_t first, std::size_t second) {
-        if (named[first] || named[second]) {
+        if (named[first] && named[second]) {
             return;
         }
         const auto [i, j] = std::minmax(first, second);
