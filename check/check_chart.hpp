@@ -18,8 +18,9 @@ inline constexpr double greatest_tolerance = 100000.0;
 /// them, and the header itself as conversion renders it (`render_header` of the same
 /// record: where its first records stand, how long its records are).
 /// Reference points are cross-checked on the chart's projected plane: the points that
-/// agree within `tolerance` pixels place the chart, and every other point is an error,
-/// with the usual slip that explains it where one does. `tolerance` lies within
+/// agree within `tolerance` pixels, plus the margin the others' clicking error earns
+/// each, place the chart, and every other point is an error, with the usual slip that
+/// explains it where one does. `tolerance` lies within
 /// `least_tolerance` and `greatest_tolerance`.
 chart_check check_chart(const input_buffer& record, const header_text& header, double tolerance);
 

@@ -54,9 +54,12 @@ struct chart_placement {
 /// Places the chart by its usable points. Two give a rotation with one scale, three an
 /// exact affine map; four or more are cross-checked: each point is judged by its
 /// distance from where the others place it, the points that agree within `tolerance`
-/// pixels place the chart, and every other point is an error, with the usual slip that
-/// explains it where one does; a point the others can hardly place is a warning. A map
-/// that turns the image over is an error. Mercator longitudes are taken about the
+/// pixels plus the margin the others' own clicking error earns each (see
+/// `fitted_map::margin`) place the chart, and every other point is an error, with the
+/// usual slip that explains it where one does; a point the others can hardly place is
+/// a warning that quotes the error its margin lets pass. A map that turns the image
+/// over is an error, with the slip made in every point that explains it (see
+/// `mirror_finding`), and then the only finding of the cross-check. Mercator longitudes are taken about the
 /// points' middle longitude, so no wild point can split the others across the 180th
 /// meridian. Without a projection nothing is placed, but points on one line in the
 /// image are still an error.
