@@ -70,9 +70,11 @@ TEST(SamePixel, BothLimitsHoldExactly) {
     // 10 pixels apart is not closer than a tolerance of 10, however far off the offsets.
     EXPECT_TRUE(findings({{100, 100, 100, -100}, {110, 100, 95, -100}}, 10.0).empty());
     EXPECT_EQ(findings({{100, 100, 100, -100}, {110, 100, 95, -100}}, 10.5).size(), 1u);
-    // Offsets exactly 10 pixels apart are not more than a tolerance of 10.
-    EXPECT_TRUE(findings({{100, 100, 100, -100}, {106, 100, 96, -100}}, 10.0).empty());
-    EXPECT_EQ(findings({{100, 100, 100, -100}, {106, 100, 95.5, -100}}, 10.0).size(), 1u);
+    // Offsets exactly 10 pixels apart are not more than a tolerance of 10. A third point
+    // between them, in agreement with both, keeps the pair from being passed over unseen.
+    const placed between = {103, 103, 98, -100};
+    EXPECT_TRUE(findings({{100, 100, 100, -100}, {106, 100, 96, -100}, between}, 10.0).empty());
+    EXPECT_EQ(findings({{100, 100, 100, -100}, {106, 100, 95.5, -100}, between}, 10.0).size(), 1u);
 }
 
 TEST(SamePixel, PairsAcrossCellsAreFoundAndFarTolerancesStayFinite) {
