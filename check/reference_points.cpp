@@ -247,7 +247,6 @@ chart_placement place_chart(const std::vector<checked_point>& points, std::optio
         placed.push_back(i);
         ties.push_back({point.x, point.y, *placement.planes[i]});
     }
-    const std::size_t measured_from = placement.findings.size();
     if (ties.size() >= 4) {
         cross_check(points, placed, ties, tolerance, placement);
     } else if (ties.size() >= 2) {
@@ -257,8 +256,8 @@ chart_placement place_chart(const std::vector<checked_point>& points, std::optio
         }
     }
     if (ties.size() >= 3 && placement.map && places_mirrored(*placement.map)) {
-        // A mirrored map places nothing right: what was measured by it is no finding.
-        placement.findings.resize(measured_from);
+        // A mirrored map places nothing right, but the points it finds apart from the
+        // others stay so once the chart is turned back: they are still named.
         placement.findings.push_back(mirror_finding(points, *placement.projection, tolerance));
         placement.map.reset();
     }

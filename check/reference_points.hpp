@@ -59,7 +59,7 @@ struct chart_placement {
 /// usual slip that explains it where one does; a point the others can hardly place is
 /// a warning that quotes the error its margin lets pass. A map that turns the image
 /// over is an error, with the slip made in every point that explains it (see
-/// `mirror_finding`), and then the only finding of the cross-check. Mercator longitudes are taken about the
+/// `mirror_finding`). Mercator longitudes are taken about the
 /// points' middle longitude, so no wild point can split the others across the 180th
 /// meridian. Without a projection nothing is placed, but points on one line in the
 /// image are still an error.
