@@ -11,6 +11,7 @@
 #include "check/border_polygon.hpp"
 #include "check/point_keys.hpp"
 #include "check/reference_points.hpp"
+#include "check/same_pixel.hpp"
 #include "header/bsb_knp_records.hpp"
 #include "header/chart_parameters.hpp"
 #include "header/chart_points.hpp"

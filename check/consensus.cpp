@@ -53,20 +53,49 @@ std::size_t mark_agreeing(const pixel_map& map, const std::vector<tie_point>& po
 }
 
 // The same for a map fitted to the points marked in `fitted`: each of those is judged by
-// where the others place it, so that a slip the fit absorbed shows in full. One the
-// others cannot place at all cannot be judged, and stays.
+// where the others place it, so that a slip the fit absorbed shows in full, and each
+// point with the margin the fitted points' own clicking error earns it.
 std::size_t mark_agreeing(const fitted_map& fit, const std::vector<bool>& fitted,
                           const std::vector<tie_point>& points, double tolerance, std::vector<bool>& agrees) {
     agrees.assign(points.size(), false);
     std::size_t count = 0;
     for (std::size_t i = 0; i < points.size(); ++i) {
-        const double distance = fitted[i] ? fit.distance_from_others(points[i]) : pixel_distance(fit.map, points[i]);
-        if (distance <= tolerance || (fitted[i] && std::isinf(distance))) {
+        if (fit.agrees(points[i], fitted[i], tolerance)) {
             agrees[i] = true;
             ++count;
         }
     }
     return count;
+}
+
+// A set that swings between two sets without settling would be counted by points its
+// own fit rejects: the points its fit does not agree with are dropped, and the rest
+// refitted, until every point left agrees. Dropping only, so this ends.
+void settle_by_dropping(const std::vector<tie_point>& points, double tolerance, candidate& grown) {
+    while (grown.count >= 3) {
+        std::vector<std::size_t> chosen;
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            if (grown.agrees[i]) {
+                chosen.push_back(i);
+            }
+        }
+        const auto refitted = fit_least_squares(points, chosen);
+        if (!refitted) {
+            return;
+        }
+        grown.map = refitted->map;
+        bool dropped = false;
+        for (const auto i : chosen) {
+            if (!refitted->agrees(points[i], true, tolerance)) {
+                grown.agrees[i] = false;
+                --grown.count;
+                dropped = true;
+            }
+        }
+        if (!dropped) {
+            return;
+        }
+    }
 }
 
 // Grows a map by refitting it over the points that agree with it until that set no
@@ -97,6 +126,7 @@ candidate grow(pixel_map map, const std::vector<tie_point>& points, double toler
             break;
         }
     }
+    settle_by_dropping(points, tolerance, grown);
     grown.shear = grown.map.shear();
     return grown;
 }

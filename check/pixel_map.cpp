@@ -12,6 +12,10 @@ namespace {
 // Below this the determinant of a fit, relative to the spread it is made of, is taken
 // as zero: the points lie on one line as far as a double can tell.
 constexpr double degenerate = 1e-10;
+// Beyond this share the others leave a point's place to the point itself.
+constexpr double decides_alone = 1.0 - 1e-9;
+// Twice the standard deviation of a click (under 1.5 pixels on a coordinate), in pixels.
+constexpr double clicking_spread = 3.0;
 
 }  // namespace
 
@@ -58,13 +62,31 @@ double fitted_map::leverage(plane_point plane) const {
 }
 
 double fitted_map::distance_from_others(const tie_point& point) const {
-    // Beyond this the others leave the point's place to the point itself.
-    constexpr double decides_alone = 1.0 - 1e-9;
     const double share = leverage(point.plane);
     if (!(share < decides_alone)) {
         return std::numeric_limits<double>::infinity();
     }
     return pixel_distance(map, point) / (1.0 - share);
+}
+
+double fitted_map::margin(plane_point plane, bool fitted) const {
+    const double share = leverage(plane);
+    if (!fitted) {
+        // Its leverage were it fitted too, h0 / (1 + h0), gives h / (1 - h) = h0.
+        return clicking_spread * std::sqrt(std::max(0.0, share));
+    }
+    if (!(share < decides_alone)) {
+        return std::numeric_limits<double>::infinity();
+    }
+    return clicking_spread * std::sqrt(std::max(0.0, share / (1.0 - share)));
+}
+
+bool fitted_map::agrees(const tie_point& point, bool fitted, double tolerance) const {
+    const double distance = fitted ? distance_from_others(point) : pixel_distance(map, point);
+    if (std::isinf(distance)) {
+        return fitted;
+    }
+    return distance <= tolerance + margin(point.plane, fitted);
 }
 
 std::optional<fitted_map> fit_least_squares(const std::vector<tie_point>& points,

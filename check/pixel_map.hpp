@@ -53,6 +53,19 @@ struct fitted_map {
     /// its leftover over (1 - leverage), without fitting again. Infinity when the other
     /// points cannot place it at all.
     double distance_from_others(const tie_point& point) const;
+
+    /// What the other points' own clicking error (up to 2 pixels on a coordinate, under
+    /// 1.5 pixels of standard deviation) can make of a point's distance from where they
+    /// place it, at twice its spread: 3 pixels x sqrt(h / (1 - h)), h the point's
+    /// leverage in the fit with it. `fitted` says whether the point is one of the fitted
+    /// ones; for one that is not, h / (1 - h) is the leverage the map gives its place.
+    /// Infinity where the others cannot place it at all.
+    double margin(plane_point plane, bool fitted) const;
+
+    /// Whether a point lies within `tolerance` plus its margin of where the others place
+    /// it: judged by the other fitted points when it is one of them, by the map when it
+    /// is not. A fitted point the others cannot place at all cannot be judged, and agrees.
+    bool agrees(const tie_point& point, bool fitted, double tolerance) const;
 };
 
 /// Least-squares affine map over the chosen points; nothing when they do not span the

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 
+#include "check/calibration_slips.hpp"
 #include "check/consensus.hpp"
 #include "header/header_stream.hpp"
 #include "text/integer_text.hpp"
@@ -19,9 +20,6 @@ constexpr std::array<const char*, 4> field_names = {"x", "y", "latitude", "longi
 // A point whose place the others fix less well than this share of its own error is
 // named: an error in it would mostly pass into the chart.
 constexpr double hardly_placed = 0.9;
-// The clicking error of the other points that the check allows for, in pixels: with it,
-// the promise that 2 pixels of clicking noise is no error holds.
-constexpr double clicking_error = 2.0;
 
 const char* const one_line_on_earth =
     "the reference points' positions all lie on one line on the earth: the chart cannot be placed";
@@ -61,33 +59,6 @@ bool on_one_line(const std::vector<const checked_point*>& points) {
     return smallest < 0.25;
 }
 
-// How far the north-up part of a map's linear part is turned, in radians: 0 for a scan
-// with north up, near pi for one upside down.
-double turn_from_north_up(double xe, double xn, double ye, double yn) {
-    return std::fabs(std::atan2((xn + ye) / 2.0, (xe - yn) / 2.0));
-}
-
-// A scan keeps the image's handedness: with north up, y grows southward while x grows
-// eastward, so the map from the plane to pixels turns it over (a negative
-// determinant). A map that does not names the slip that turns it back nearest to north up.
-std::optional<finding> mirror_finding(const pixel_map& map) {
-    if (!(map.xe * map.yn - map.xn * map.ye > 0.0)) {
-        return std::nullopt;
-    }
-    const std::array<std::pair<double, const char*>, 3> slips = {{
-        {turn_from_north_up(map.xe, -map.xn, map.ye, -map.yn),
-         "north and south turned over, which no scan is: y looks counted from the bottom of the image, or the "
-         "latitudes given in the wrong hemisphere"},
-        {turn_from_north_up(-map.xe, map.xn, -map.ye, map.yn),
-         "east and west turned over, which no scan is: the longitudes look given in the wrong hemisphere"},
-        {turn_from_north_up(map.ye, map.yn, map.xe, map.xn),
-         "turned over across its diagonal, which no scan is: x and y look swapped in every point"},
-    }};
-    const auto likeliest = std::min_element(slips.begin(), slips.end());
-    return finding{finding::level::error, std::string("the reference points place the chart mirrored, ") +
-                                              likeliest->second};
-}
-
 // Agreeing points whose place the others fix so loosely that an error in them would
 // pass into the chart near them.
 void name_hardly_placed(const std::vector<checked_point>& points, const std::vector<std::size_t>& placed,
@@ -106,7 +77,8 @@ void name_hardly_placed(const std::vector<checked_point>& points, const std::vec
                                               " would move the chart unnoticed; add a reference point off that line"});
             continue;
         }
-        const double unnoticed = tolerance + clicking_error * std::sqrt(share / (1.0 - share));
+        // The margin the point would be judged with: an error below it is no finding.
+        const double unnoticed = tolerance + fit.margin(ties[t].plane, true);
         placement.findings.push_back({finding::level::warning,
                                       key + " is hardly checked by the other reference points (it lies far from "
                                             "them, or they lie nearly on one line): an error of up to " +
@@ -129,10 +101,8 @@ void cross_check(const std::vector<checked_point>& points, const std::vector<std
         return;
     }
     std::vector<bool> members(ties.size(), true);
-    const bool all_agree = std::all_of(ties.begin(), ties.end(), [&](const tie_point& tie) {
-        const double distance = fit->distance_from_others(tie);
-        return distance <= tolerance || std::isinf(distance);
-    });
+    const bool all_agree = std::all_of(ties.begin(), ties.end(),
+                                       [&](const tie_point& tie) { return fit->agrees(tie, true, tolerance); });
     std::optional<consensus> agreed;
     if (!all_agree) {
         agreed = find_consensus(ties, tolerance);
@@ -182,7 +152,11 @@ std::vector<checked_point> judge_points(const std::vector<reference_point>& poin
     std::vector<checked_point> judged;
     for (const auto& point : points) {
         checked_point checked{numbered_key("C", point.number), static_cast<double>(point.x),
-                              static_cast<double>(point.y), point.latitude, point.longitude, {}, false};
+                              static_cast<double>(point.y), point.latitude, point.longitude, {}, false,
+                              std::nullopt};
+        if (raster) {
+            checked.image_height = raster->height;
+        }
         checked.problems = field_problems(checked.key, point.value);
         if (checked.usable()) {
             if (std::fabs(checked.latitude) > (mercator ? 85.0 : 90.0)) {
@@ -281,72 +255,13 @@ chart_placement place_chart(const std::vector<checked_point>& points, std::optio
             placement.findings.push_back({finding::level::error, one_line_on_earth});
         }
     }
-    if (ties.size() >= 3 && placement.map) {
-        if (auto mirrored = mirror_finding(*placement.map)) {
-            // A mirrored map places nothing right: what would be measured by it is not.
-            placement.findings.push_back(std::move(*mirrored));
-            placement.map.reset();
-        }
+    if (ties.size() >= 3 && placement.map && places_mirrored(*placement.map)) {
+        // A mirrored map places nothing right, but the points it finds apart from the
+        // others stay so once the chart is turned back: they are still named.
+        placement.findings.push_back(mirror_finding(points, *placement.projection, tolerance));
+        placement.map.reset();
     }
     return placement;
-}
-
-std::vector<finding> same_pixel_findings(const std::vector<checked_point>& points, const chart_placement& placement,
-                                         double tolerance) {
-    std::vector<finding> found;
-    if (!placement.map || !(tolerance > 0.0)) {
-        return found;
-    }
-    // Points in cells of the tolerance's size: only points in neighbouring cells can be
-    // closer than it, so no chart compares more than a few pairs a point.
-    struct cell_point {
-        std::int64_t cx, cy;
-        std::size_t index;
-    };
-    std::vector<cell_point> cells;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        if (placement.planes[i]) {
-            cells.push_back({static_cast<std::int64_t>(std::floor(points[i].x / tolerance)),
-                             static_cast<std::int64_t>(std::floor(points[i].y / tolerance)), i});
-        }
-    }
-    const auto before = [](const cell_point& a, const cell_point& b) {
-        return a.cx != b.cx ? a.cx < b.cx : a.cy != b.cy ? a.cy < b.cy : a.index < b.index;
-    };
-    std::sort(cells.begin(), cells.end(), before);
-    std::vector<std::pair<std::size_t, std::size_t>> pairs;
-    for (const auto& a : cells) {
-        for (const std::int64_t dx : {0, 1}) {
-            for (const std::int64_t dy : {-1, 0, 1}) {
-                auto b = std::lower_bound(cells.begin(), cells.end(), cell_point{a.cx + dx, a.cy + dy, 0}, before);
-                for (; b != cells.end() && b->cx == a.cx + dx && b->cy == a.cy + dy; ++b) {
-                    if (dx == 0 && (dy < 0 || (dy == 0 && b->index <= a.index))) {
-                        continue;   // each pair once
-                    }
-                    pairs.emplace_back(std::min(a.index, b->index), std::max(a.index, b->index));
-                }
-            }
-        }
-    }
-    std::sort(pairs.begin(), pairs.end());
-    const auto& map = *placement.map;
-    for (const auto& [first, second] : pairs) {
-        const auto& a = points[first];
-        const auto& b = points[second];
-        const double de = placement.planes[second]->e - placement.planes[first]->e;
-        const double dn = placement.planes[second]->n - placement.planes[first]->n;
-        const double apart = std::hypot(a.x - b.x, a.y - b.y);
-        const double on_chart = std::hypot(map.xe * de + map.xn * dn, map.ye * de + map.yn * dn);
-        if (!(apart < tolerance) || !(on_chart > tolerance)) {
-            continue;
-        }
-        const std::string where = apart == 0.0 ? " are both at the pixel (" + format_real(a.x, 9) + "," +
-                                                     format_real(a.y, 9) + ")"
-                                               : " are " + one_decimal(apart) + " pixels apart in the image";
-        found.push_back({finding::level::error, a.key + " and " + b.key + where + " but " + one_decimal(on_chart) +
-                                                    " pixels apart on the chart: the chart cannot be placed by both"});
-    }
-    return found;
 }
 
 std::string explain_slip(const checked_point& point, const chart_projection& projection, const pixel_map& map,
@@ -355,12 +270,16 @@ std::string explain_slip(const checked_point& point, const chart_projection& pro
         const char* what;
         double x, y, latitude, longitude;
     };
-    const std::array<slip, 4> slips = {{
+    std::vector<slip> slips = {
         {"latitude and longitude look swapped", point.x, point.y, point.longitude, point.latitude},
         {"the latitude looks to have lost its sign", point.x, point.y, -point.latitude, point.longitude},
         {"the longitude looks to have lost its sign", point.x, point.y, point.latitude, -point.longitude},
         {"x and y look swapped", point.y, point.x, point.latitude, point.longitude},
-    }};
+    };
+    if (point.image_height) {
+        slips.push_back({"y looks counted from the bottom of the image", point.x, *point.image_height - point.y,
+                         point.latitude, point.longitude});
+    }
     // A slip that leaves the projection's domain is passed over.
     const slip* best = nullptr;
     double best_distance = 0.0;

@@ -30,6 +30,7 @@ struct checked_point {
     // The problems are of position (a latitude beyond reach, a pixel outside the raster),
     // so the usual slip may explain them once the other points place the chart.
     bool misplaced = false;
+    std::optional<double> image_height;   // HE, when the raster size is known: y may be counted from there
 
     bool usable() const { return problems.empty(); }
 };
@@ -53,23 +54,23 @@ struct chart_placement {
 /// Places the chart by its usable points. Two give a rotation with one scale, three an
 /// exact affine map; four or more are cross-checked: each point is judged by its
 /// distance from where the others place it, the points that agree within `tolerance`
-/// pixels place the chart, and every other point is an error, with the usual slip that
-/// explains it where one does; a point the others can hardly place is a warning. A map
-/// that turns the image over is an error. Mercator longitudes are taken about the
+/// pixels plus the margin the others' own clicking error earns each (see
+/// `fitted_map::margin`) place the chart, and every other point is an error, with the
+/// usual slip that explains it where one does; a point the others can hardly place is
+/// a warning that quotes the error its margin lets pass. A map that turns the image
+/// over is an error, with the slip made in every point that explains it (see
+/// `mirror_finding`). Mercator longitudes are taken about the
 /// points' middle longitude, so no wild point can split the others across the 180th
 /// meridian. Without a projection nothing is placed, but points on one line in the
 /// image are still an error.
 chart_placement place_chart(const std::vector<checked_point>& points, std::optional<chart_projection> projection,
                             double tolerance);
 
-/// Two points closer together in the image than `tolerance` pixels whose positions lie
-/// farther apart than that on the chart: one of them is wrong.
-std::vector<finding> same_pixel_findings(const std::vector<checked_point>& points, const chart_placement& placement,
-                                         double tolerance);
-
 /// The usual slip that brings `point` within `tolerance` of where `map` places it,
 /// nearest first: ": latitude and longitude look swapped (corrected, it lies D pixels
-/// away)", or the empty text when none does.
+/// away)", or the empty text when none does. The slips: latitude and longitude swapped,
+/// either sign lost, x and y swapped, and y counted from the bottom where the image
+/// height is known.
 std::string explain_slip(const checked_point& point, const chart_projection& projection, const pixel_map& map,
                          double tolerance);
 

@@ -45,7 +45,8 @@ command_line_info scan_arguments(const std::vector<std::string>& arguments) {
     info.tolerance = default_tolerance;
     if ((info.mode == run_mode::check || info.mode == run_mode::make) && tolerance) {
         const auto pixels = read_whole_number(*tolerance);
-        if (pixels && *pixels > 0.0) {
+        // Written so that a NaN fails it too.
+        if (pixels && *pixels >= least_tolerance && *pixels <= greatest_tolerance) {
             info.tolerance = *pixels;
         } else {
             info.bad_tolerance = *tolerance;

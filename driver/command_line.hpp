@@ -27,7 +27,7 @@ struct command_line_info {
     std::string chartname;               // -s: handle only the charts with this short name
     double tolerance = 0.0;              // -t: with -c or -k, how far in pixels a reference point may stray
     std::string scan_folder;             // -i: with -k, the scans' folder; else that of the input file
-    std::optional<std::string> bad_tolerance;   // a -t text that is no positive number, to be reported
+    std::optional<std::string> bad_tolerance;   // a -t text that is no number from 0.01 to 100000, to be reported
     std::string infile;                  // the calibration directory file
 };
 

@@ -72,6 +72,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if ((data[0] & 8) != 0) {
             arguments.insert(arguments.end(), {"-s", "A"});
         }
+        // The top three bits pick a -t: none, the bounds, just past them, and values far
+        // outside any pixel grid, so that the same-pixel grid meets every tolerance.
+        static const char* const tolerances[] = {nullptr, "0.01", "100000", "0.0099", "1e-300", "1e9", "nan", "2.5"};
+        if (const char* tolerance = tolerances[data[0] >> 5]) {
+            arguments.insert(arguments.end(), {"-t", tolerance});
+        }
         ++data;
         --size;
     }

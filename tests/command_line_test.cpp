@@ -39,7 +39,7 @@ TEST(ArgumentScan, OptionWordsAreWholeAndTheLastValueWins) {
     }
 }
 
-TEST(ArgumentScan, ListWinsOverCheckAndOnlyACheckReadsItsTolerance) {
+TEST(ArgumentScan, ListWinsOverCheckAndOnlyACheckReadsItsToleranceWithinItsBounds) {
     struct row {
         std::vector<std::string> arguments;
         run_mode mode;
@@ -55,6 +55,13 @@ TEST(ArgumentScan, ListWinsOverCheckAndOnlyACheckReadsItsTolerance) {
         {{"-c", "-t", "-1", "in"}, run_mode::check, 10.0, "-1"},
         {{"-c", "-t", "5px", "in"}, run_mode::check, 10.0, "5px"},
         {{"-c", "-t", "inf", "in"}, run_mode::check, 10.0, "inf"},
+        {{"-c", "-t", "nan", "in"}, run_mode::check, 10.0, "nan"},
+        {{"-c", "-t", "0.01", "in"}, run_mode::check, 0.01, std::nullopt},
+        {{"-c", "-t", "0.0099", "in"}, run_mode::check, 10.0, "0.0099"},
+        {{"-c", "-t", "1e-300", "in"}, run_mode::check, 10.0, "1e-300"},
+        {{"-k", "-t", "100000", "in"}, run_mode::make, 100000.0, std::nullopt},
+        {{"-k", "-t", "100000.01", "in"}, run_mode::make, 10.0, "100000.01"},
+        {{"-c", "-t", "1e9", "in"}, run_mode::check, 10.0, "1e9"},
         {{"-c", "in", "-t"}, run_mode::check, 10.0, std::nullopt},   // -t as the very last word is ignored
         {{"-l", "-c", "-t", "abc", "in"}, run_mode::list, 10.0, std::nullopt},
         {{"-t", "abc", "in"}, run_mode::convert, 10.0, std::nullopt},
