@@ -25,9 +25,11 @@ namespace hdrmill {
 namespace {
 
 // GDAL recognises a BSB file only when "BSB/" starts within the bytes it reads first,
-// and finds the raster size only within its first 1,024 bytes.
+// and finds the raster size only when "RA=" stands whole within its first 1,024 bytes
+// and at most 100 bytes after "BSB/" (a title of 84 characters pushes it past).
 constexpr std::size_t bsb_record_within = 995;
 constexpr std::size_t raster_size_within = 1024;
+constexpr std::size_t raster_size_after_bsb = 100;
 // GDAL stops reading a header at a record this long, continuation lines joined.
 constexpr std::size_t longest_record = 998;
 // A border point may stand this far outside the raster, as a share of its size.
@@ -55,10 +57,14 @@ void check_offsets(const header_text& header, std::vector<finding>& found) {
         error(found, "the BSB/ record would start at byte " + std::to_string(header.bsb_offset) +
                          ", past the first " + std::to_string(bsb_record_within) +
                          " bytes, and GDAL would not recognise the file: shorten the comment lines of CR");
-    } else if (header.raster_offset >= raster_size_within) {
+    } else if (header.raster_offset + 3 > raster_size_within) {
         error(found, "RA= would stand at byte " + std::to_string(header.raster_offset) +
-                         ", past the first 1,024 bytes, and GDAL would not find the raster size: shorten the comment "
-                         "lines of CR (or NA)");
+                         ", not whole within the first 1,024 bytes, and GDAL would not find the raster size: "
+                         "shorten the comment lines of CR (or NA)");
+    } else if (header.raster_offset - header.bsb_offset > raster_size_after_bsb) {
+        error(found, "RA= would stand " + std::to_string(header.raster_offset - header.bsb_offset) +
+                         " bytes after BSB/, more than the 100 within which GDAL looks for the raster size: shorten "
+                         "NA (or NU)");
     }
 }
 
