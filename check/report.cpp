@@ -1,6 +1,5 @@
 #include "check/report.hpp"
 
-#include <algorithm>
 #include <array>
 #include <charconv>
 
@@ -10,6 +9,15 @@ std::string finding_line(std::string_view name, const finding& found) {
     return std::string(name) + (found.severity == finding::level::error ? ": error: " : ": warning: ") + found.text;
 }
 
+bool say_findings(console& out, std::string_view name, const chart_check& result) {
+    bool clean = true;
+    for (const auto& found : result.findings) {
+        out.say(finding_line(name, found));
+        clean = clean && found.severity != finding::level::error;
+    }
+    return clean;
+}
+
 void report_chart(console& out, std::string_view name, const chart_check& result, check_tally& tally) {
     ++tally.checked;
     if (result.findings.empty()) {
@@ -17,12 +25,7 @@ void report_chart(console& out, std::string_view name, const chart_check& result
         ++tally.ok;
         return;
     }
-    for (const auto& found : result.findings) {
-        out.say(finding_line(name, found));
-    }
-    const bool has_error = std::any_of(result.findings.begin(), result.findings.end(),
-                                       [](const finding& found) { return found.severity == finding::level::error; });
-    ++(has_error ? tally.with_errors : tally.with_warnings);
+    ++(say_findings(out, name, result) ? tally.with_warnings : tally.with_errors);
 }
 
 std::string one_decimal(double value) {

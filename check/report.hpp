@@ -35,8 +35,12 @@ struct check_tally {
 /// "NAME: error: TEXT" or "NAME: warning: TEXT".
 std::string finding_line(std::string_view name, const finding& found);
 
-/// Says one line per finding, "NAME: error: TEXT" or "NAME: warning: TEXT", or for a
-/// chart without findings "NAME: ok: " and the account, and counts the chart.
+/// Says one line per finding, "NAME: error: TEXT" or "NAME: warning: TEXT", in the
+/// order found. True when none of them is an error.
+bool say_findings(console& out, std::string_view name, const chart_check& result);
+
+/// Says the findings as `say_findings` does, or for a chart without findings
+/// "NAME: ok: " and the account, and counts the chart.
 void report_chart(console& out, std::string_view name, const chart_check& result, check_tally& tally);
 
 /// A distance or a position in pixels as findings give it: with one decimal.

@@ -1,9 +1,8 @@
 #include "driver/handle_chart.hpp"
 
 #include "calibration/chart_name.hpp"
-#include "check/check_chart.hpp"
+#include "driver/check_step.hpp"
 #include "driver/make_chart.hpp"
-#include "header/header_text.hpp"
 
 namespace hdrmill {
 
@@ -36,7 +35,7 @@ void handle_chart(input_buffer& record, const command_line_info& info, console& 
         return;
     }
     if (info.mode == run_mode::check) {
-        report_chart(out, chart_label(record), check_chart(record, render_header(record), info.tolerance), tally.checks);
+        report_chart(out, chart_label(record), check_step(record, info.tolerance).result, tally.checks);
         return;
     }
     if (info.mode == run_mode::make) {

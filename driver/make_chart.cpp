@@ -3,7 +3,8 @@
 #include <optional>
 
 #include "calibration/chart_name.hpp"
-#include "check/check_chart.hpp"
+#include "check/report.hpp"
+#include "driver/check_step.hpp"
 #include "header/header_text.hpp"
 #include "kap/kap_file.hpp"
 #include "palette/chart_palette.hpp"
@@ -51,17 +52,6 @@ bool fits_wi_and_he(const input_buffer& record, const opened_scan& scan, const s
     return true;
 }
 
-// The check's errors and warnings, as -c says them; true when there is no error.
-bool passes_the_check(const input_buffer& record, const header_text& header, double tolerance, console& out) {
-    const auto result = check_chart(record, header, tolerance);
-    bool clean = true;
-    for (const auto& found : result.findings) {
-        out.say(finding_line(chart_label(record), found));
-        clean = clean && found.severity != finding::level::error;
-    }
-    return clean;
-}
-
 bool write_chart(const std::string& name, const header_text& header, const scan_image& scan, console& out) {
     const chart_palettes palettes{scan.palette, dusk_palette(scan.palette), night_palette(scan.palette)};
     replaced_file file;
@@ -106,15 +96,14 @@ chart_outcome make_chart(input_buffer& record, const chart_options& options, cha
     if (!opening.scan) {
         out.say("Could not read image " + path + ": " + opening.refusal);
         // Checked all the same, so that one run tells everything that is wrong.
-        const auto header = render_header(record, scan_size{0, 0, false});
-        passes_the_check(record, header, options.tolerance, out);
+        say_findings(out, chart_label(record), check_step(record, options.tolerance, scan_size{0, 0, false}).result);
         return chart_outcome::not_made;
     }
     if (!fits_wi_and_he(record, *opening.scan, path, out)) {
         return chart_outcome::not_made;
     }
-    const auto header = render_header(record, scan_size{opening.scan->width, opening.scan->height});
-    if (!passes_the_check(record, header, options.tolerance, out)) {
+    const auto checked = check_step(record, options.tolerance, scan_size{opening.scan->width, opening.scan->height});
+    if (!say_findings(out, chart_label(record), checked.result)) {
         out.say("Not made " + name + ": the calibration has errors");
         return chart_outcome::not_made;
     }
@@ -128,7 +117,7 @@ chart_outcome make_chart(input_buffer& record, const chart_options& options, cha
     // an interrupt waits for the file to be finished or removed.
     reduce_colours(*reading.scan, kap_most_colours);
     out.say("Create " + name);
-    if (!write_chart(name, header, *reading.scan, out)) {
+    if (!write_chart(name, checked.header, *reading.scan, out)) {
         return chart_outcome::not_made;
     }
     files.add_made(name);
