@@ -124,7 +124,7 @@ std::optional<chart_projection> check_projection(const input_buffer& record, con
         return chart_projection{chart_projection::kind::mercator, 0.0};
     case transverse_mercator_projection: {
         const auto central_meridian = projection_parameter_text(record, parameters);
-        if (const auto degrees = read_whole_number(central_meridian)) {
+        if (const auto degrees = read_exact_number(central_meridian)) {
             return chart_projection{chart_projection::kind::transverse_mercator, *degrees};
         }
         error(found, "transverse Mercator (PR=2) needs its central meridian in degrees: give PP or LON0 (the header "

@@ -31,7 +31,7 @@ std::vector<std::string> field_problems(const std::string& key, std::string_view
         const auto field = pick_list_item(value, k);
         if (field.empty()) {
             problems.push_back(key + " has no " + field_names[k] + ": give each reference point as x,y,latitude,longitude");
-        } else if (!read_whole_number(field)) {
+        } else if (!read_exact_number(field)) {
             problems.push_back(key + ": the " + field_names[k] + " '" + field + "' is not a number");
         }
     }

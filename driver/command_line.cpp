@@ -44,7 +44,7 @@ command_line_info scan_arguments(const std::vector<std::string>& arguments) {
     info.scan_folder = scan_folder ? *scan_folder : folder_of(info.infile);
     info.tolerance = default_tolerance;
     if ((info.mode == run_mode::check || info.mode == run_mode::make) && tolerance) {
-        const auto pixels = read_whole_number(*tolerance);
+        const auto pixels = read_exact_number(*tolerance);
         // Written so that a NaN fails it too.
         if (pixels && *pixels >= least_tolerance && *pixels <= greatest_tolerance) {
             info.tolerance = *pixels;

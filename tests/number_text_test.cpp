@@ -68,7 +68,7 @@ TEST(StrictNumbers, TheWholeTextIsAFiniteNumberOrACount) {
         {"48.5\n7", std::nullopt, std::nullopt}, {"1,5", std::nullopt, std::nullopt}, {"e5", std::nullopt, std::nullopt},
     };
     for (const auto& r : rows) {
-        EXPECT_EQ(read_whole_number(r.text), r.number) << '"' << r.text << '"';
+        EXPECT_EQ(read_exact_number(r.text), r.number) << '"' << r.text << '"';
         EXPECT_EQ(read_count(r.text), r.count) << '"' << r.text << '"';
     }
 }

@@ -95,7 +95,7 @@ double read_number(std::string_view text) {
     return negative ? -value : value;
 }
 
-std::optional<double> read_whole_number(std::string_view text) {
+std::optional<double> read_exact_number(std::string_view text) {
     text = without_blanks(text);
     std::size_t start = !text.empty() && (text.front() == '+' || text.front() == '-') ? 1 : 0;
     // Only what read_number would read as digits, "." and exponent: from_chars alone

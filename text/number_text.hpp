@@ -22,10 +22,10 @@ double read_number(std::string_view text);
 // allowed; a "+" sign is allowed wherever a "-" is, as `read_number` allows it, so
 // "+100" is a number everywhere or nowhere.
 
-/// The whole of `text` as a finite number in the form `read_number` reads (sign,
+/// `text`, all of it, as a finite number in the form `read_number` reads (sign,
 /// digits, ".", exponent); nothing when anything else is in it, when it is empty, or
 /// when it is infinite or NaN ("inf", "nan", "1e400").
-std::optional<double> read_whole_number(std::string_view text);
+std::optional<double> read_exact_number(std::string_view text);
 
 /// The whole of `text` as a count: an optional "+" and decimal digits only, at most
 /// 2147483647 (what chart readers hold in an int); nothing otherwise. "3e3" and
