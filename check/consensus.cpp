@@ -68,17 +68,23 @@ std::size_t mark_agreeing(const fitted_map& fit, const std::vector<bool>& fitted
     return count;
 }
 
+// The indices of the points marked as agreeing.
+std::vector<std::size_t> agreeing(const std::vector<bool>& agrees) {
+    std::vector<std::size_t> chosen;
+    for (std::size_t i = 0; i < agrees.size(); ++i) {
+        if (agrees[i]) {
+            chosen.push_back(i);
+        }
+    }
+    return chosen;
+}
+
 // A set that swings between two sets without settling would be counted by points its
 // own fit rejects: the points its fit does not agree with are dropped, and the rest
 // refitted, until every point left agrees. Dropping only, so this ends.
 void settle_by_dropping(const std::vector<tie_point>& points, double tolerance, candidate& grown) {
     while (grown.count >= 3) {
-        std::vector<std::size_t> chosen;
-        for (std::size_t i = 0; i < points.size(); ++i) {
-            if (grown.agrees[i]) {
-                chosen.push_back(i);
-            }
-        }
+        const auto chosen = agreeing(grown.agrees);
         const auto refitted = fit_least_squares(points, chosen);
         if (!refitted) {
             return;
@@ -106,12 +112,7 @@ candidate grow(pixel_map map, const std::vector<tie_point>& points, double toler
     grown.map = map;
     grown.count = mark_agreeing(map, points, tolerance, grown.agrees);
     for (int round = 0; round < growing_rounds && grown.count >= 3; ++round) {
-        std::vector<std::size_t> chosen;
-        for (std::size_t i = 0; i < points.size(); ++i) {
-            if (grown.agrees[i]) {
-                chosen.push_back(i);
-            }
-        }
+        const auto chosen = agreeing(grown.agrees);
         const auto refitted = fit_least_squares(points, chosen);
         if (!refitted) {
             break;
