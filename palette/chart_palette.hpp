@@ -41,7 +41,8 @@ namespace hdrmill {
 /// never a second copy of the scan (shrink_to_fit makes one, if the memory is wanted
 /// back). Besides the scan's buffer a colour scan of many colours takes about 12 MB of
 /// tables, whatever its size, and 3 bytes for each pixel of a row; the pixels are read
-/// twice.
+/// twice. The tables are kept for the thread's next colour scan (until it ends), so that
+/// many small scans cost no more than their pixels and colours.
 void reduce_colours(scan_image& scan, std::size_t limit);
 
 }  // namespace hdrmill

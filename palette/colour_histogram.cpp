@@ -27,10 +27,9 @@ void colour_histogram::add(const std::uint8_t* p, std::size_t count) {
     }
 }
 
-std::vector<std::uint32_t> colour_histogram::cells_met() const {
-    std::vector<std::uint32_t> cells = met_;
-    std::sort(cells.begin(), cells.end());
-    return cells;
+void colour_histogram::clear() {
+    for (const std::uint32_t cell : met_) tally_[cell] = cell_tally{0, 0, 0, 0};
+    met_.clear();
 }
 
 weighted_colour colour_histogram::colour_of(std::uint32_t cell) const {
@@ -43,10 +42,11 @@ weighted_colour colour_histogram::colour_of(std::uint32_t cell) const {
     return w;
 }
 
-std::vector<weighted_colour> colour_histogram::coarse() const {
+std::vector<weighted_colour> colour_histogram::coarse() {
     constexpr unsigned box_bits = cell_bits - 1;
     constexpr std::uint32_t box_mask = (1U << box_bits) - 1;
-    std::vector<cell_tally> boxes(std::size_t{1} << (3 * box_bits), cell_tally{0, 0, 0, 0});
+    std::vector<cell_tally>& boxes = boxes_;
+    boxes.resize(std::size_t{1} << (3 * box_bits), cell_tally{0, 0, 0, 0});
     std::vector<std::uint32_t> boxes_met;
     for (const std::uint32_t i : met_) {
         const cell_tally& t = tally_[i];
@@ -66,6 +66,7 @@ std::vector<weighted_colour> colour_histogram::coarse() const {
         w.mean = mean_colour(w.sum, w.count);
         w.lab = to_lab(w.mean);
         out.push_back(w);
+        boxes[at] = cell_tally{0, 0, 0, 0};
     }
     return out;
 }

@@ -24,7 +24,9 @@ struct weighted_colour {
 /// of 4 levels a channel: 262,144 cells of 32 bytes (8 MB of address space, whatever the
 /// scan's size; the system's zeroed pages, so that a small scan touches few of them).
 /// A pixel's cell is cell_of() its bytes. Counts and sums are 64 bits: no scan
-/// overflows them. Not copyable.
+/// overflows them. Not copyable. One histogram serves scan after scan: clear() empties
+/// only the cells met, so that a run of small scans neither asks the system for fresh
+/// pages nor clears 8 MB for each.
 class colour_histogram {
 public:
     static constexpr unsigned cell_bits = 6;
@@ -41,15 +43,18 @@ public:
     /// Adds `count` pixels, three bytes each, from `p`.
     void add(const std::uint8_t* p, std::size_t count);
 
-    /// The cells that have pixels, in cell order.
-    std::vector<std::uint32_t> cells_met() const;
+    /// Takes every pixel out: as new, at the cost of the cells met.
+    void clear();
+
+    /// The cells that have pixels, in the order first met.
+    const std::vector<std::uint32_t>& cells_met() const { return met_; }
 
     /// The pixels of `cell` (one that has some).
     weighted_colour colour_of(std::uint32_t cell) const;
 
     /// The pixels in boxes of 8 levels a channel (8 cells each), the boxes that have
     /// any, in box order: the few thousand colours the inks are chosen from.
-    std::vector<weighted_colour> coarse() const;
+    std::vector<weighted_colour> coarse();
 
 private:
     struct cell_tally {
@@ -60,6 +65,7 @@ private:
     };
     std::unique_ptr<cell_tally[], free_deleter> tally_;
     std::vector<std::uint32_t> met_;  // the cells that have pixels, as first met
+    std::vector<cell_tally> boxes_;   // coarse()'s, kept zeroed between calls
 };
 
 }  // namespace hdrmill
