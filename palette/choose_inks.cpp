@@ -53,8 +53,8 @@ struct ink_search {
     void add_centres(std::size_t limit) {
         const std::size_t n = colours.size();
         std::vector<std::int64_t> off(n, std::numeric_limits<std::int64_t>::max());
-        lab_points points(centres);
-        for (std::size_t i = 0; i < n && !centres.empty(); ++i) off[i] = nearest_of(points, colours[i].lab).distance_squared;
+        // Each colour is with its nearest centre since settle().
+        for (std::size_t i = 0; i < n && !centres.empty(); ++i) off[i] = distance_squared(colours[i].lab, centres[member[i]]);
         if (centres.empty()) {
             std::size_t heaviest = 0;
             for (std::size_t i = 1; i < n; ++i) heaviest = weight[i] > weight[heaviest] ? i : heaviest;
