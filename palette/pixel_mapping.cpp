@@ -17,14 +17,24 @@ constexpr std::int64_t neighbour_reach = 1200;
 // Half, not more: along the edge of a tint a noisy pixel has the tint on one side.
 constexpr unsigned agreeing = 4;
 
-// How many of the 8 bytes of `n` are `v`: the bytes of n ^ v*0x0101... that are zero,
-// found without a branch: a byte's low bit is set where it is zero, and one multiply
-// adds the bytes up into the top one.
+constexpr std::uint64_t low7 = 0x7F7F7F7F7F7F7F7FULL, ones = 0x0101010101010101ULL;
+
+// 1 in each byte where `a` and `b` have equal bytes, 0 in the others: the bytes of a ^ b
+// that are zero, found without a branch or a carry from one byte into the next.
+std::uint64_t equal_bytes(std::uint64_t a, std::uint64_t b) {
+    const std::uint64_t t = a ^ b;
+    return (~(((t & low7) + low7) | t | low7)) >> 7;
+}
+
+// How many of the 8 bytes of `n` are `v` (one multiply adds the bytes up into the top one).
 unsigned count_of(std::uint64_t n, std::uint8_t v) {
-    constexpr std::uint64_t low7 = 0x7F7F7F7F7F7F7F7FULL, ones = 0x0101010101010101ULL;
-    const std::uint64_t t = n ^ (ones * v);
-    const std::uint64_t zero = (~(((t & low7) + low7) | t | low7)) >> 7;
-    return static_cast<unsigned>((zero * ones) >> 56);
+    return static_cast<unsigned>((equal_bytes(n, ones * v) * ones) >> 56);
+}
+
+std::uint64_t eight_bytes(const std::uint8_t* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
 }
 
 // The entry at least `agreeing` of the 8 neighbours in `n` share (one a byte), the first
@@ -102,9 +112,9 @@ struct row_mapper {
         return count_of(n, own) >= agreeing ? own : settled(y, x, own, majority_of(n));
     }
 
-    // Row y into bytes y * width on: byte x is written after pixel x's colour (at
-    // 3 * (y * width + x)) is read, and before no colour still to be read (eight bytes at
-    // once from x reach no further than 3 * (y * width + x) on an inner row).
+    // Row y into bytes y * width on, over colours already read: the bytes written for
+    // pixel x lie below its colour (at 3 * (y * width + x)), eight at once from x too on
+    // an inner row (y * width + x + 7 < 3 * (y * width + x) there).
     void settle_row(std::uint32_t y) {
         std::uint8_t* out = pixels + std::size_t{y} * width;
         if (y == 0 || y + 1 == height) {
@@ -114,31 +124,36 @@ struct row_mapper {
         const std::uint8_t *up = raw(y - 1), *mid = raw(y), *down = raw(y + 1);
         mark(out[0] = at_edge(y, 0));
         std::uint32_t x = 1;
-        while (x + 1 < width) {
-            if (x + 9 <= width && flat_eight(up, mid, down, x)) {
-                std::memcpy(out + x, mid + x, 8);
-                mark(mid[x]);
-                x += 8;
-            } else {
-                mark(out[x] = inner(y, x, up, mid, down));
-                ++x;
+        for (; x + 9 <= width; x += 8) {
+            // Each byte of `kept` says whether that pixel's neighbours agree with it.
+            std::uint8_t kept[8];
+            const std::uint64_t agree = agreeing_eight(up, mid, down, x);
+            std::memcpy(out + x, mid + x, 8);
+            std::memcpy(kept, &agree, 8);
+            for (std::uint32_t i = 0; i < 8; ++i) {
+                if (kept[i] == 0) out[x + i] = inner(y, x + i, up, mid, down);
+                mark(out[x + i]);
             }
         }
+        for (; x + 1 < width; ++x) mark(out[x] = inner(y, x, up, mid, down));
         if (width > 1) mark(out[width - 1] = at_edge(y, width - 1));
     }
 
-    // Whether pixels x to x + 7 and all their neighbours (bytes x - 1 to x + 8 of the
-    // three rows) have one entry: then each keeps it. Most of a chart is paper and flat
-    // tints, decided here eight pixels at a time.
-    static bool flat_eight(const std::uint8_t* up, const std::uint8_t* mid, const std::uint8_t* down, std::uint32_t x) {
-        const std::uint64_t same = 0x0101010101010101ULL * mid[x];
-        const auto is_same = [&](const std::uint8_t* at) {
-            std::uint64_t v;
-            std::memcpy(&v, at, 8);
-            return v == same;
-        };
-        return is_same(mid + x - 1) && is_same(mid + x + 1) && is_same(up + x - 1) && is_same(up + x + 1) &&
-               is_same(down + x - 1) && is_same(down + x + 1);
+    // Pixels x to x + 7 of an inner row (bytes x - 1 to x + 8 of the three rows are
+    // inside them) at once, each in its own byte: 0x80 where at least `agreeing` of its
+    // neighbours have its entry (it keeps it: most of a chart), 0 where not. Memory order
+    // throughout, so that byte i is pixel x + i whatever the machine's byte order.
+    static std::uint64_t agreeing_eight(const std::uint8_t* up, const std::uint8_t* mid, const std::uint8_t* down,
+                                        std::uint32_t x) {
+        const std::uint64_t own = eight_bytes(mid + x);
+        std::uint64_t same = equal_bytes(eight_bytes(mid + x - 1), own) + equal_bytes(eight_bytes(mid + x + 1), own);
+        for (const std::uint8_t* row : {up, down}) {
+            same += equal_bytes(eight_bytes(row + x - 1), own) + equal_bytes(eight_bytes(row + x), own) +
+                    equal_bytes(eight_bytes(row + x + 1), own);
+        }
+        // Each byte of `same` is 0 to 8: adding 128 - agreeing sets its top bit from
+        // `agreeing` on, and carries into no other byte.
+        return (same + ones * (128 - agreeing)) & (ones * 0x80);
     }
 
     void mark(std::uint8_t entry) { reached[entry] = true; }
