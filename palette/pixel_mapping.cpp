@@ -129,6 +129,15 @@ struct row_mapper {
             std::uint8_t kept[8];
             const std::uint64_t agree = agreeing_eight(up, mid, down, x);
             std::memcpy(out + x, mid + x, 8);
+            if (agree == ones * 0x80) {  // all eight keep theirs: most of a chart
+                const std::uint64_t own = eight_bytes(mid + x);
+                if (own == ones * mid[x]) {
+                    mark(mid[x]);
+                } else {
+                    for (std::uint32_t i = 0; i < 8; ++i) mark(mid[x + i]);
+                }
+                continue;
+            }
             std::memcpy(kept, &agree, 8);
             for (std::uint32_t i = 0; i < 8; ++i) {
                 if (kept[i] == 0) out[x + i] = inner(y, x + i, up, mid, down);
