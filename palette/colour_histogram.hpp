@@ -25,9 +25,9 @@ struct weighted_colour {
 /// of 4 levels a channel: 262,144 cells of 16 bytes (4 MB of address space, whatever the
 /// scan's size; the system's zeroed pages, so that a small scan touches few of them).
 /// A pixel's cell is cell_of() its bytes. Counts and sums are 32 bits a cell, spilled
-/// into 64 bits every 2^24 pixels of a cell: no scan overflows them. Not copyable. One histogram serves scan after scan: clear() empties
-/// only the cells met, so that a run of small scans neither asks the system for fresh
-/// pages nor clears 8 MB for each.
+/// into 64 bits every 2^24 pixels of a cell: no scan overflows them. Not copyable. One
+/// histogram serves scan after scan: clear() empties only the cells met, so that a run
+/// of small scans neither asks the system for fresh pages nor clears 4 MB for each.
 class colour_histogram {
 public:
     static constexpr unsigned cell_bits = 6;
