@@ -1,5 +1,6 @@
 #include "palette/pixel_mapping.hpp"
 
+#include <bit>
 #include <cstddef>
 #include <cstring>
 #include <new>
@@ -139,10 +140,13 @@ struct row_mapper {
                 continue;
             }
             std::memcpy(kept, &agree, 8);
-            for (std::uint32_t i = 0; i < 8; ++i) {
-                if (kept[i] == 0) out[x + i] = inner(y, x + i, up, mid, down);
-                mark(out[x + i]);
+            unsigned looked_at = 0;  // bit i: pixel x + i, its neighbours disagree with it
+            for (unsigned i = 0; i < 8; ++i) looked_at |= unsigned{kept[i] == 0} << i;
+            for (; looked_at != 0; looked_at &= looked_at - 1) {
+                const auto i = static_cast<std::uint32_t>(std::countr_zero(looked_at));
+                out[x + i] = inner(y, x + i, up, mid, down);
             }
+            for (std::uint32_t i = 0; i < 8; ++i) mark(out[x + i]);
         }
         for (; x + 1 < width; ++x) mark(out[x] = inner(y, x, up, mid, down));
         if (width > 1) mark(out[width - 1] = at_edge(y, width - 1));
