@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "palette/choose_inks.hpp"
@@ -109,16 +110,26 @@ void reduce_one_byte(scan_image& scan, std::size_t limit) {
 
 // ---- three bytes a pixel: colour scans ----
 
+// The tables of a colour scan, kept for the next one (a calibration may list hundreds of
+// small scans): their pages are touched once a run, and each scan clears only the cells
+// it met. One a thread, so that threads never share them.
+struct colour_tables {
+    colour_histogram histogram;
+    cell_mapping mapping;
+};
+
+colour_tables& tables() {
+    thread_local const std::unique_ptr<colour_tables> kept = std::make_unique<colour_tables>();
+    return *kept;
+}
+
 void reduce_many_colours(scan_image& scan, std::size_t limit) {
-    std::vector<palette_entry> entries;
-    std::array<bool, 256> reached{};
-    {
-        colour_histogram histogram;
-        histogram.add(scan.pixels.data(), std::size_t{scan.width} * scan.height);
-        entries = ordered_entries(choose_inks(histogram.coarse(), limit));
-        const cell_mapping mapping = map_cells(histogram, entries);
-        reached = map_pixels(scan, entries, mapping);
-    }
+    colour_tables& t = tables();
+    t.histogram.clear();  // of the scan before, also when that one failed half way
+    t.histogram.add(scan.pixels.data(), std::size_t{scan.width} * scan.height);
+    const std::vector<palette_entry> entries = ordered_entries(choose_inks(t.histogram.coarse(), limit));
+    map_cells(t.histogram, entries, t.mapping);
+    const std::array<bool, 256> reached = map_pixels(scan, entries, t.mapping);
     const std::size_t out = std::size_t{scan.width} * scan.height;
     // An entry no pixel reached is dropped, and the indices after it move down.
     std::array<std::uint8_t, 256> renumbered{};

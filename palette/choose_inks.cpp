@@ -42,6 +42,9 @@ struct ink_search {
     std::uint64_t fewest_pixels = 0;  // of a colour that may add an ink beyond usual_inks
     std::vector<lab_colour> centres;
     std::vector<std::size_t> member;  // of each colour, its centre
+    std::vector<std::int64_t> upper, lower;  // assign()'s bounds, for the centres bounds_for
+    std::vector<lab_colour> bounds_for;
+    bool bounded = false;
 
     // Farthest-first: the next centre is the colour of greatest weight times distance
     // squared from the centres so far, first of equals. Up to usual_inks are taken
@@ -50,8 +53,8 @@ struct ink_search {
     void add_centres(std::size_t limit) {
         const std::size_t n = colours.size();
         std::vector<std::int64_t> off(n, std::numeric_limits<std::int64_t>::max());
-        lab_points points(centres);
-        for (std::size_t i = 0; i < n && !centres.empty(); ++i) off[i] = nearest_of(points, colours[i].lab).distance_squared;
+        // Each colour is with its nearest centre since settle().
+        for (std::size_t i = 0; i < n && !centres.empty(); ++i) off[i] = distance_squared(colours[i].lab, centres[member[i]]);
         if (centres.empty()) {
             std::size_t heaviest = 0;
             for (std::size_t i = 1; i < n; ++i) heaviest = weight[i] > weight[heaviest] ? i : heaviest;
@@ -81,7 +84,9 @@ struct ink_search {
     // Lloyd's rounds: each colour to its nearest centre, each centre to the weighted
     // mean L*a*b* of its colours (rounded down); a centre left without colours goes.
     void settle() {
-        for (int round = 0; round < settle_rounds; ++round) {
+        bounded = false;  // the centres are new
+        bool settled = false;
+        for (int round = 0; round < settle_rounds && !settled; ++round) {
             assign();
             std::vector<std::int64_t> sum(3 * centres.size(), 0), total(centres.size(), 0);
             for (std::size_t i = 0; i < colours.size(); ++i) {
@@ -96,17 +101,62 @@ struct ink_search {
                 const auto mean = [&](std::size_t c) { return static_cast<std::int32_t>(floor_div(sum[3 * k + c], total[k])); };
                 moved.push_back({mean(0), mean(1), mean(2)});
             }
-            const bool same = moved == centres;
+            settled = moved == centres;  // and each colour is with its nearest already
+            bounded = bounded && moved.size() == centres.size();
             centres = std::move(moved);
-            if (same) break;
         }
-        assign();
+        if (!settled) assign();
     }
 
+    // Each colour to its nearest centre (first of equals). Most colours stay with theirs
+    // from round to round, and bounds tell which (Hamerly's): `upper` lies above a
+    // colour's distance to its centre, `lower` at or below its distance to any other, in
+    // hundredths of delta E; as the centres move each bound moves by as much the other
+    // way. Where upper < lower the colour's centre is strictly the nearest: the same
+    // assignment as measuring every distance, ties included.
     void assign() {
         const lab_points points(centres);
-        member.resize(colours.size());
-        for (std::size_t i = 0; i < colours.size(); ++i) member[i] = nearest_of(points, colours[i].lab).index;
+        if (!bounded) {
+            member.resize(colours.size());
+            upper.resize(colours.size());
+            lower.resize(colours.size());
+            for (std::size_t i = 0; i < colours.size(); ++i) measure(points, i);
+            bounded = true;
+            bounds_for = centres;
+            return;
+        }
+        std::vector<std::int64_t> drift(centres.size());
+        std::int64_t most_drift = 0;
+        for (std::size_t k = 0; k < centres.size(); ++k) {
+            const std::int64_t d = distance_squared(bounds_for[k], centres[k]);
+            drift[k] = d == 0 ? 0 : square_root_floor(d) + 1;
+            most_drift = std::max(most_drift, drift[k]);
+        }
+        for (std::size_t i = 0; i < colours.size(); ++i) {
+            upper[i] += drift[member[i]];
+            lower[i] -= most_drift;
+            if (upper[i] < lower[i]) continue;
+            upper[i] = square_root_floor(distance_squared(colours[i].lab, centres[member[i]])) + 1;
+            if (upper[i] < lower[i]) continue;
+            measure(points, i);
+        }
+        bounds_for = centres;
+    }
+
+    // Colour i's nearest centre, measured against all, and its bounds.
+    void measure(const lab_points& points, std::size_t i) {
+        std::uint64_t least = ~std::uint64_t{0}, next = ~std::uint64_t{0};
+        const lab_colour& c = colours[i].lab;
+        for (std::size_t k = 0; k < points.size(); ++k) {
+            const std::int64_t dl = points.l[k] - c.l, da = points.a[k] - c.a, db = points.b[k] - c.b;
+            const auto key = (static_cast<std::uint64_t>(dl * dl + da * da + db * db) << 8) | k;
+            next = std::min(next, std::max(key, least));  // without branches: the loop runs several at a time
+            least = std::min(key, least);
+        }
+        member[i] = static_cast<std::size_t>(least & 0xFF);
+        upper[i] = square_root_floor(static_cast<std::int64_t>(least >> 8)) + 1;
+        lower[i] = next == ~std::uint64_t{0} ? std::numeric_limits<std::int32_t>::max()
+                                             : square_root_floor(static_cast<std::int64_t>(next >> 8));
     }
 
     static std::int64_t floor_div(std::int64_t n, std::int64_t d) { return n >= 0 ? n / d : -((-n + d - 1) / d); }
@@ -132,7 +182,7 @@ struct ink_search {
 }  // namespace
 
 std::vector<colour> choose_inks(const std::vector<weighted_colour>& colours, std::size_t limit) {
-    ink_search search{colours, {}, 0, {}, {}};
+    ink_search search{colours, {}, 0, {}, {}, {}, {}, {}, false};
     std::uint64_t total = 0;
     for (const weighted_colour& c : colours) {
         search.weight.push_back(weight_of(c.count));

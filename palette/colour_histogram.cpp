@@ -8,33 +8,55 @@
 namespace hdrmill {
 
 // calloc, not a vector: the system hands out zeroed pages as they are first touched,
-// where a vector would clear all 8 MB for a scan of a few thousand colours.
+// where a vector would clear all 4 MB for a scan of a few thousand colours.
 colour_histogram::colour_histogram()
-    : tally_(static_cast<cell_tally*>(std::calloc(cell_count, sizeof(cell_tally)))) {
+    : tally_(static_cast<narrow_tally*>(std::calloc(cell_count, sizeof(narrow_tally)))) {
     if (!tally_) throw std::bad_alloc();
 }
 
 void colour_histogram::add(const std::uint8_t* p, std::size_t count) {
-    cell_tally* tally = tally_.get();
+    narrow_tally* tally = tally_.get();
     for (const std::uint8_t* end = p + 3 * count; p != end; p += 3) {
         const std::uint32_t cell = cell_of(p);
-        cell_tally& t = tally[cell];
-        if (t.count == 0) met_.push_back(cell);
+        narrow_tally& t = tally[cell];
+        if (t.count == 0) {
+            met_.push_back(cell);
+            t.count = met_bit;
+        }
         ++t.count;
         t.r += p[0];
         t.g += p[1];
         t.b += p[2];
+        if (t.count == (met_bit | spill_at)) spill(cell);  // 2^24 * 255 still fits in 32 bits
     }
 }
 
-std::vector<std::uint32_t> colour_histogram::cells_met() const {
-    std::vector<std::uint32_t> cells = met_;
-    std::sort(cells.begin(), cells.end());
-    return cells;
+void colour_histogram::spill(std::uint32_t cell) {
+    narrow_tally& t = tally_[cell];
+    auto at = std::find_if(spilled_.begin(), spilled_.end(), [&](const auto& s) { return s.first == cell; });
+    if (at == spilled_.end()) at = spilled_.insert(spilled_.end(), {cell, cell_tally{0, 0, 0, 0}});
+    cell_tally& wide = at->second;
+    wide.count += t.count & ~met_bit, wide.r += t.r, wide.g += t.g, wide.b += t.b;
+    t = narrow_tally{met_bit, 0, 0, 0};
+}
+
+colour_histogram::cell_tally colour_histogram::totals(std::uint32_t cell) const {
+    const narrow_tally& t = tally_[cell];
+    cell_tally sum{t.count & ~met_bit, t.r, t.g, t.b};
+    for (const auto& [at, wide] : spilled_) {  // a few cells at most: the commonest colours of a large scan
+        if (at == cell) sum.count += wide.count, sum.r += wide.r, sum.g += wide.g, sum.b += wide.b;
+    }
+    return sum;
+}
+
+void colour_histogram::clear() {
+    for (const std::uint32_t cell : met_) tally_[cell] = narrow_tally{0, 0, 0, 0};
+    met_.clear();
+    spilled_.clear();
 }
 
 weighted_colour colour_histogram::colour_of(std::uint32_t cell) const {
-    const cell_tally& t = tally_[cell];
+    const cell_tally t = totals(cell);
     weighted_colour w;
     w.count = t.count;
     w.sum[0] = t.r, w.sum[1] = t.g, w.sum[2] = t.b;
@@ -43,13 +65,14 @@ weighted_colour colour_histogram::colour_of(std::uint32_t cell) const {
     return w;
 }
 
-std::vector<weighted_colour> colour_histogram::coarse() const {
+std::vector<weighted_colour> colour_histogram::coarse() {
     constexpr unsigned box_bits = cell_bits - 1;
     constexpr std::uint32_t box_mask = (1U << box_bits) - 1;
-    std::vector<cell_tally> boxes(std::size_t{1} << (3 * box_bits), cell_tally{0, 0, 0, 0});
+    std::vector<cell_tally>& boxes = boxes_;
+    boxes.resize(std::size_t{1} << (3 * box_bits), cell_tally{0, 0, 0, 0});
     std::vector<std::uint32_t> boxes_met;
     for (const std::uint32_t i : met_) {
-        const cell_tally& t = tally_[i];
+        const cell_tally t = totals(i);
         const std::uint32_t r = i >> (2 * cell_bits + 1), g = (i >> (cell_bits + 1)) & box_mask, b = (i >> 1) & box_mask;
         const std::uint32_t at = (r << (2 * box_bits)) | (g << box_bits) | b;
         cell_tally& box = boxes[at];
@@ -66,6 +89,7 @@ std::vector<weighted_colour> colour_histogram::coarse() const {
         w.mean = mean_colour(w.sum, w.count);
         w.lab = to_lab(w.mean);
         out.push_back(w);
+        boxes[at] = cell_tally{0, 0, 0, 0};
     }
     return out;
 }

@@ -1,6 +1,8 @@
 #include "palette/pixel_mapping.hpp"
 
+#include <bit>
 #include <cstddef>
+#include <cstring>
 #include <new>
 
 #include "palette/nearest_entry.hpp"
@@ -16,14 +18,24 @@ constexpr std::int64_t neighbour_reach = 1200;
 // Half, not more: along the edge of a tint a noisy pixel has the tint on one side.
 constexpr unsigned agreeing = 4;
 
-// How many of the 8 bytes of `n` are `v`: the bytes of n ^ v*0x0101... that are zero,
-// found without a branch: a byte's low bit is set where it is zero, and one multiply
-// adds the bytes up into the top one.
+constexpr std::uint64_t low7 = 0x7F7F7F7F7F7F7F7FULL, ones = 0x0101010101010101ULL;
+
+// 1 in each byte where `a` and `b` have equal bytes, 0 in the others: the bytes of a ^ b
+// that are zero, found without a branch or a carry from one byte into the next.
+std::uint64_t equal_bytes(std::uint64_t a, std::uint64_t b) {
+    const std::uint64_t t = a ^ b;
+    return (~(((t & low7) + low7) | t | low7)) >> 7;
+}
+
+// How many of the 8 bytes of `n` are `v` (one multiply adds the bytes up into the top one).
 unsigned count_of(std::uint64_t n, std::uint8_t v) {
-    constexpr std::uint64_t low7 = 0x7F7F7F7F7F7F7F7FULL, ones = 0x0101010101010101ULL;
-    const std::uint64_t t = n ^ (ones * v);
-    const std::uint64_t zero = (~(((t & low7) + low7) | t | low7)) >> 7;
-    return static_cast<unsigned>((zero * ones) >> 56);
+    return static_cast<unsigned>((equal_bytes(n, ones * v) * ones) >> 56);
+}
+
+std::uint64_t eight_bytes(const std::uint8_t* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
 }
 
 // The entry at least `agreeing` of the 8 neighbours in `n` share (one a byte), the first
@@ -89,29 +101,75 @@ struct row_mapper {
         return settled(y, x, raw(y)[x], majority_of(n, present));
     }
 
-    // Row y into bytes y * width on: byte x is written after pixel x's colour (at
-    // 3 * (y * width + x)) is read, and before no colour still to be read.
+    // Pixel x of an inner row, not at either end.
+    std::uint8_t inner(std::uint32_t y, std::uint32_t x, const std::uint8_t* up, const std::uint8_t* mid,
+                       const std::uint8_t* down) {
+        // The neighbours in order, one a byte from the lowest.
+        const std::uint64_t n = std::uint64_t{up[x - 1]} | std::uint64_t{up[x]} << 8 | std::uint64_t{up[x + 1]} << 16 |
+                                std::uint64_t{mid[x - 1]} << 24 | std::uint64_t{mid[x + 1]} << 32 |
+                                std::uint64_t{down[x - 1]} << 40 | std::uint64_t{down[x]} << 48 |
+                                std::uint64_t{down[x + 1]} << 56;
+        const std::uint8_t own = mid[x];
+        return count_of(n, own) >= agreeing ? own : settled(y, x, own, majority_of(n));
+    }
+
+    // Row y into bytes y * width on, over colours already read: the bytes written for
+    // pixel x lie below its colour (at 3 * (y * width + x)), eight at once from x too on
+    // an inner row (y * width + x + 7 < 3 * (y * width + x) there).
     void settle_row(std::uint32_t y) {
         std::uint8_t* out = pixels + std::size_t{y} * width;
-        const bool inner_row = y > 0 && y + 1 < height;
-        const std::uint8_t *up = inner_row ? raw(y - 1) : nullptr, *mid = raw(y), *down = inner_row ? raw(y + 1) : nullptr;
-        for (std::uint32_t x = 0; x < width; ++x) {
-            std::uint8_t entry;
-            if (!inner_row || x == 0 || x + 1 == width) {
-                entry = at_edge(y, x);
-            } else {
-                // The neighbours in order, one a byte from the lowest.
-                const std::uint64_t n = std::uint64_t{up[x - 1]} | std::uint64_t{up[x]} << 8 | std::uint64_t{up[x + 1]} << 16 |
-                                        std::uint64_t{mid[x - 1]} << 24 | std::uint64_t{mid[x + 1]} << 32 |
-                                        std::uint64_t{down[x - 1]} << 40 | std::uint64_t{down[x]} << 48 |
-                                        std::uint64_t{down[x + 1]} << 56;
-                const std::uint8_t own = mid[x];
-                entry = count_of(n, own) >= agreeing ? own : settled(y, x, own, majority_of(n));
-            }
-            out[x] = entry;
-            reached[entry] = true;
+        if (y == 0 || y + 1 == height) {
+            for (std::uint32_t x = 0; x < width; ++x) mark(out[x] = at_edge(y, x));
+            return;
         }
+        const std::uint8_t *up = raw(y - 1), *mid = raw(y), *down = raw(y + 1);
+        mark(out[0] = at_edge(y, 0));
+        std::uint32_t x = 1;
+        for (; x + 9 <= width; x += 8) {
+            // Each byte of `kept` says whether that pixel's neighbours agree with it.
+            std::uint8_t kept[8];
+            const std::uint64_t agree = agreeing_eight(up, mid, down, x);
+            std::memcpy(out + x, mid + x, 8);
+            if (agree == ones * 0x80) {  // all eight keep theirs: most of a chart
+                const std::uint64_t own = eight_bytes(mid + x);
+                if (own == ones * mid[x]) {
+                    mark(mid[x]);
+                } else {
+                    for (std::uint32_t i = 0; i < 8; ++i) mark(mid[x + i]);
+                }
+                continue;
+            }
+            std::memcpy(kept, &agree, 8);
+            unsigned looked_at = 0;  // bit i: pixel x + i, its neighbours disagree with it
+            for (unsigned i = 0; i < 8; ++i) looked_at |= unsigned{kept[i] == 0} << i;
+            for (; looked_at != 0; looked_at &= looked_at - 1) {
+                const auto i = static_cast<std::uint32_t>(std::countr_zero(looked_at));
+                out[x + i] = inner(y, x + i, up, mid, down);
+            }
+            for (std::uint32_t i = 0; i < 8; ++i) mark(out[x + i]);
+        }
+        for (; x + 1 < width; ++x) mark(out[x] = inner(y, x, up, mid, down));
+        if (width > 1) mark(out[width - 1] = at_edge(y, width - 1));
     }
+
+    // Pixels x to x + 7 of an inner row (bytes x - 1 to x + 8 of the three rows are
+    // inside them) at once, each in its own byte: 0x80 where at least `agreeing` of its
+    // neighbours have its entry (it keeps it: most of a chart), 0 where not. Memory order
+    // throughout, so that byte i is pixel x + i whatever the machine's byte order.
+    static std::uint64_t agreeing_eight(const std::uint8_t* up, const std::uint8_t* mid, const std::uint8_t* down,
+                                        std::uint32_t x) {
+        const std::uint64_t own = eight_bytes(mid + x);
+        std::uint64_t same = equal_bytes(eight_bytes(mid + x - 1), own) + equal_bytes(eight_bytes(mid + x + 1), own);
+        for (const std::uint8_t* row : {up, down}) {
+            same += equal_bytes(eight_bytes(row + x - 1), own) + equal_bytes(eight_bytes(row + x), own) +
+                    equal_bytes(eight_bytes(row + x + 1), own);
+        }
+        // Each byte of `same` is 0 to 8: adding 128 - agreeing sets its top bit from
+        // `agreeing` on, and carries into no other byte.
+        return (same + ones * (128 - agreeing)) & (ones * 0x80);
+    }
+
+    void mark(std::uint8_t entry) { reached[entry] = true; }
 };
 
 }  // namespace
@@ -122,15 +180,13 @@ cell_mapping::cell_mapping()
     if (!entry || !lab) throw std::bad_alloc();
 }
 
-cell_mapping map_cells(const colour_histogram& histogram, const std::vector<palette_entry>& entries) {
-    cell_mapping mapping;
+void map_cells(const colour_histogram& histogram, const std::vector<palette_entry>& entries, cell_mapping& mapping) {
     const lab_points points(entries);
     for (const std::uint32_t cell : histogram.cells_met()) {
         const lab_colour lab = histogram.colour_of(cell).lab;
         mapping.lab[cell] = lab;
         mapping.entry[cell] = static_cast<std::uint8_t>(nearest_of(points, lab).index);
     }
-    return mapping;
 }
 
 std::array<bool, 256> map_pixels(scan_image& scan, const std::vector<palette_entry>& entries,

@@ -14,7 +14,8 @@ namespace hdrmill {
 
 /// For each cell of a colour_histogram that has pixels: its nearest palette entry (in
 /// CIE L*a*b*, first of equals) and the L*a*b* of its pixels' mean colour. 3.3 MB of
-/// the system's zeroed pages, touched only where cells have pixels.
+/// the system's zeroed pages, touched only where cells have pixels. The cells without
+/// pixels hold whatever an earlier scan left: one mapping serves scan after scan.
 struct cell_mapping {
     struct free_deleter {
         void operator()(void* p) const { std::free(p); }
@@ -25,8 +26,8 @@ struct cell_mapping {
     cell_mapping();
 };
 
-/// `entries`: 1 to 256.
-cell_mapping map_cells(const colour_histogram& histogram, const std::vector<palette_entry>& entries);
+/// Fills `mapping` for the cells of `histogram` that have pixels. `entries`: 1 to 256.
+void map_cells(const colour_histogram& histogram, const std::vector<palette_entry>& entries, cell_mapping& mapping);
 
 /// Turns the colour scan's pixels into entry indices in place: pixel i's index goes to
 /// byte i (the buffer is not shortened; `type` and `palette` are left to the caller).

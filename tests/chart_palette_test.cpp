@@ -245,6 +245,19 @@ TEST(ReduceColours, EqualRowsGetEqualIndicesWhateverTheScanSize) {
     }
 }
 
+TEST(ReduceColours, ScanComesOutTheSameAfterAnother) {
+    // The tables are kept from scan to scan: one left with another scan's colours would
+    // map this one otherwise the second time.
+    const scan_image source = noisy_tints(chart_tints, 60, 5);
+    scan_image first = source, second = source;
+    reduce_colours(first, 127);
+    scan_image other = noisy_tints({{20, 200, 40}, {250, 250, 250}, {200, 30, 30}, {30, 30, 220}}, 120, 6);
+    reduce_colours(other, 127);
+    reduce_colours(second, 127);
+    EXPECT_EQ(colours_of(first), colours_of(second));
+    EXPECT_EQ(first.pixels, second.pixels);
+}
+
 TEST(ReduceColours, EmptyScanGetsAnEmptyPalette) {
     for (const kind type : {kind::colour, kind::grey, kind::indexed}) {
         scan_image scan = make_scan(type, 0, 0, {});

@@ -39,7 +39,9 @@ std::vector<std::string> mapped(const picture& p) {
     scan_image scan = p.scan();
     colour_histogram histogram;
     histogram.add(scan.pixels.data(), std::size_t{scan.width} * scan.height);
-    map_pixels(scan, entries, map_cells(histogram, entries));
+    cell_mapping mapping;
+    map_cells(histogram, entries, mapping);
+    map_pixels(scan, entries, mapping);
     std::vector<std::string> out;
     for (std::uint32_t y = 0; y < scan.height; ++y) {
         std::string row;
@@ -63,6 +65,9 @@ TEST(PixelMapping, GrainTakesItsNeighboursEntryAndMarksStayWhole) {
         {"a grain patch of its own stays",
          {"......", ".,,,..", ".,,,..", ".,,,.."},
          {"......", "..,...", ".,,,..", ".,,,.."}},
+        {"marks within long runs of paper, taken eight pixels at a time",
+         {"..................", "..r.........,.....", "..................", "..........b......r", ".................."},
+         {"..................", "..r...............", "..................", "..........b......r", ".................."}},
         {"one row: two neighbours never agree", {".,..r."}, {".,..r."}},
         {"one column", {"."}, {"."}},
     };
