@@ -61,9 +61,8 @@ bool write_chart(const std::string& name, const header_text& header, const scan_
     }
     const auto result = write_kap(header.text, header.ost_offset, palettes, scan,
                                   [&file](std::string_view bytes) { return file.write(bytes); });
-    // Given up first: a write cut short by Ctrl-C ends the run here, the temporary file
-    // removed, before anything is said about it.
-    const bool written = result == kap_result::written ? file.finish() : (file.abandon(), false);
+    // A write cut short by Ctrl-C has ended the run already, in the file's own write.
+    const bool written = result == kap_result::written && file.finish();
     if (!written) {
         out.say("Could not write file " + name);
     }

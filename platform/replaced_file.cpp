@@ -205,8 +205,6 @@ bool replaced_file::finish() {
     return written;
 }
 
-void replaced_file::abandon() { discard(); }
-
 void replaced_file::discard() {
     if (descriptor_ >= 0) {
         close_descriptor(descriptor_);

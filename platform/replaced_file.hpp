@@ -32,18 +32,16 @@ public:
     /// Creates the file that will receive the bytes. False when it cannot be created.
     bool create(const std::string& name);
 
-    /// Writes the next bytes. False, and nothing more is written, once a write failed
-    /// or an ending signal came: the file is then never put in place.
+    /// Writes the next bytes. False, and nothing more is written, once a write failed:
+    /// the file is then never put in place. An ending signal held back while the file
+    /// is written ends the run here, the temporary file removed, so that no caller
+    /// takes the stopped write for a failure.
     bool write(std::string_view bytes);
 
     /// Closes the file and, for a temporary file, puts it in place of the old one. False
     /// when that or any write failed; the old file is then as it was and no temporary
     /// file is left.
     bool finish();
-
-    /// Gives the file up: the temporary file is removed and the old file left as it
-    /// was. A signal held back while the file was written ends the run here.
-    void abandon();
 
 private:
     void discard();
