@@ -147,6 +147,17 @@ MUTANTS = [
     ("driver/command_line.cpp", "*pixels >= least_tolerance && *pixels <= greatest_tolerance",
      "*pixels >= least_tolerance && *pixels < greatest_tolerance"),
     ("driver/command_line.cpp", "*pixels >= least_tolerance && *pixels <= greatest_tolerance", "*pixels > 0.0"),
+    # The colour reduction: what keeps marks, strokes and the night chart.
+    ("palette/choose_inks.cpp", "constexpr std::int64_t noise_off = 500;", "constexpr std::int64_t noise_off = 1600;"),
+    ("palette/choose_inks.cpp", "search.fewest_pixels = std::max<std::uint64_t>(8, total >> 18);",
+     "search.fewest_pixels = std::max<std::uint64_t>(8000, total >> 18);"),
+    ("palette/choose_inks.cpp", "square_root_floor(static_cast<std::int64_t>(std::min<std::uint64_t>(count, std::uint64_t{1} << 40) * 16))",
+     "static_cast<std::int64_t>(std::min<std::uint64_t>(count, std::uint64_t{1} << 40))"),
+    ("palette/pixel_mapping.cpp", "constexpr unsigned agreeing = 4;", "constexpr unsigned agreeing = 2;"),
+    ("palette/pixel_mapping.cpp", "constexpr std::int64_t neighbour_reach = 1200;", "constexpr std::int64_t neighbour_reach = 100000;"),
+    ("palette/night_palette.cpp", "return ceiling * (lightest - std::clamp(lightness, darkest, lightest)) / (lightest - darkest);",
+     "return ceiling * (std::clamp(lightness, darkest, lightest) - darkest) / (lightest - darkest);"),
+    ("palette/night_palette.cpp", "constexpr std::int64_t full_chroma = 3000;", "constexpr std::int64_t full_chroma = 30000000;"),
 ]
 
 
