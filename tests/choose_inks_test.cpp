@@ -48,6 +48,21 @@ TEST(ChooseInks, SmallMarksOfTheirOwnHueGetInksBesideAHeavyPaper) {
     EXPECT_LE(inks.size(), 24U);
 }
 
+// A map already full of inks and tints (64, well apart: more than the usual 24): a
+// small mark of a colour far from them all still gets an ink of its own, added beyond.
+TEST(ChooseInks, ASmallMarkGetsAnInkBeyondTheUsualOnes) {
+    std::vector<weighted_colour> colours;
+    const std::uint8_t levels[] = {20, 100, 180, 250};
+    for (const auto r : levels) {
+        for (const auto g : levels) {
+            for (const auto b : levels) colours.push_back(pixels_of({r, g, b}, 100000));
+        }
+    }
+    const colour mark{0, 48, 88};
+    colours.push_back(pixels_of(mark, 40));
+    EXPECT_LE(off_inks(choose_inks(colours, 127), mark), 300);
+}
+
 TEST(ChooseInks, FewColoursGetOneInkEachAndTheLimitHolds) {
     const std::vector<weighted_colour> few = {pixels_of({250, 250, 240}, 5000), pixels_of({200, 30, 40}, 7),
                                               pixels_of({20, 20, 20}, 900), pixels_of({90, 160, 220}, 100)};
