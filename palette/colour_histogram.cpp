@@ -49,6 +49,20 @@ colour_histogram::cell_tally colour_histogram::totals(std::uint32_t cell) const 
     return sum;
 }
 
+namespace {
+
+// The pixels of a cell or box as the ink search takes them: count, sums, mean, L*a*b*.
+weighted_colour weighed(std::uint64_t count, std::uint64_t r, std::uint64_t g, std::uint64_t b) {
+    weighted_colour w;
+    w.count = count;
+    w.sum[0] = r, w.sum[1] = g, w.sum[2] = b;
+    w.mean = mean_colour(w.sum, w.count);
+    w.lab = to_lab(w.mean);
+    return w;
+}
+
+}  // namespace
+
 void colour_histogram::clear() {
     for (const std::uint32_t cell : met_) tally_[cell] = narrow_tally{0, 0, 0, 0};
     met_.clear();
@@ -57,12 +71,7 @@ void colour_histogram::clear() {
 
 weighted_colour colour_histogram::colour_of(std::uint32_t cell) const {
     const cell_tally t = totals(cell);
-    weighted_colour w;
-    w.count = t.count;
-    w.sum[0] = t.r, w.sum[1] = t.g, w.sum[2] = t.b;
-    w.mean = mean_colour(w.sum, w.count);
-    w.lab = to_lab(w.mean);
-    return w;
+    return weighed(t.count, t.r, t.g, t.b);
 }
 
 std::vector<weighted_colour> colour_histogram::coarse() {
@@ -83,12 +92,7 @@ std::vector<weighted_colour> colour_histogram::coarse() {
     std::vector<weighted_colour> out;
     for (const std::uint32_t at : boxes_met) {
         const cell_tally& t = boxes[at];
-        weighted_colour w;
-        w.count = t.count;
-        w.sum[0] = t.r, w.sum[1] = t.g, w.sum[2] = t.b;
-        w.mean = mean_colour(w.sum, w.count);
-        w.lab = to_lab(w.mean);
-        out.push_back(w);
+        out.push_back(weighed(t.count, t.r, t.g, t.b));
         boxes[at] = cell_tally{0, 0, 0, 0};
     }
     return out;
