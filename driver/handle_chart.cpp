@@ -24,6 +24,10 @@ std::string list_line(const input_buffer& record) {
     return line;
 }
 
+bool is_selected(const input_buffer& record, const command_line_info& info) {
+    return info.chartname.empty() || short_name(record) == info.chartname;
+}
+
 void handle_chart(input_buffer& record, const command_line_info& info, console& out, run_tally& tally,
                   const header_step& write) {
     if (info.mode == run_mode::list) {
@@ -31,7 +35,7 @@ void handle_chart(input_buffer& record, const command_line_info& info, console& 
         ++tally.listed;
         return;
     }
-    if (!info.chartname.empty() && short_name(record) != info.chartname) {
+    if (!is_selected(record, info)) {
         return;
     }
     if (info.mode == run_mode::check) {
@@ -39,7 +43,7 @@ void handle_chart(input_buffer& record, const command_line_info& info, console& 
         return;
     }
     if (info.mode == run_mode::make) {
-        if (make_chart(record, {info.scan_folder, info.tolerance}, tally.chart_guard, out) == chart_outcome::made) {
+        if (make_chart(record, {info.scan_folder, info.tolerance}, tally.chart_guard, tally.scans, out) == chart_outcome::made) {
             ++tally.charts_made;
         } else {
             tally.chart_failed = true;

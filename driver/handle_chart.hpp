@@ -8,6 +8,7 @@
 #include "check/report.hpp"
 #include "driver/chart_files.hpp"
 #include "driver/command_line.hpp"
+#include "driver/scans_ahead.hpp"
 #include "header/write_header.hpp"
 #include "platform/console.hpp"
 
@@ -22,6 +23,7 @@ struct run_tally {
     bool chart_failed = false;      // a chart selected with -k was not made
     check_tally checks;             // how the charts checked with -c came out
     chart_files chart_guard;        // with -k: the files no chart may replace
+    scans_ahead scans;              // with -k: the scans of the charts to come
 };
 
 /// The -l line of a chart: its short name padded with blanks to 15 characters (a
@@ -31,6 +33,10 @@ std::string list_line(const input_buffer& record);
 
 /// The step that writes one chart's header; `write_header` in a real run.
 using header_step = std::function<header_outcome(input_buffer&, const header_naming&, console&)>;
+
+/// True when the run handles the chart: no -s name was given, or its short name
+/// equals it exactly.
+bool is_selected(const input_buffer& record, const command_line_info& info);
 
 /// One completed chart, done as the run's mode says: listed; or, when no -s name was
 /// given or the short name equals it exactly, checked, made into a chart, or converted

@@ -7,11 +7,9 @@
 #include "driver/check_step.hpp"
 #include "header/header_text.hpp"
 #include "kap/kap_file.hpp"
-#include "palette/chart_palette.hpp"
 #include "palette/night_palette.hpp"
 #include "platform/file_name.hpp"
 #include "platform/replaced_file.hpp"
-#include "scan/scan_reader.hpp"
 #include "text/number_text.hpp"
 
 namespace hdrmill {
@@ -38,7 +36,7 @@ bool name_is_safe(const std::string& name, const chart_files& files, console& ou
 }
 
 // WI and HE, where given, must be the scan's size.
-bool fits_wi_and_he(const input_buffer& record, const opened_scan& scan, const std::string& path, console& out) {
+bool fits_wi_and_he(const input_buffer& record, const prepared_scan& scan, const std::string& path, console& out) {
     const auto width = record.lookup_value("WI");
     const auto height = record.lookup_value("HE");
     const auto differs = [](const std::string& given, std::uint32_t actual) {
@@ -85,36 +83,35 @@ std::string scan_path(const std::string& section, const std::string& scan_folder
     return scan_folder + (last == '/' || last == '\\' ? "" : "/") + name;
 }
 
-chart_outcome make_chart(input_buffer& record, const chart_options& options, chart_files& files, console& out) {
+chart_outcome make_chart(input_buffer& record, const chart_options& options, chart_files& files, scans_ahead& scans,
+                         console& out) {
     const auto name = chart_file_name(record);
     if (!name_is_safe(name, files, out)) {
         return chart_outcome::not_made;
     }
     const auto path = scan_path(section_name(record), options.scan_folder);
-    auto opening = open_scan(path);
-    if (!opening.scan) {
-        out.say("Could not read image " + path + ": " + opening.refusal);
+    auto scan = scans.take(path);
+    if (!scan.refusal.empty()) {
+        out.say("Could not read image " + path + ": " + scan.refusal);
         // Checked all the same, so that one run tells everything that is wrong.
         say_findings(out, chart_label(record), check_step(record, options.tolerance, scan_size{0, 0, false}).result);
         return chart_outcome::not_made;
     }
-    if (!fits_wi_and_he(record, *opening.scan, path, out)) {
+    if (!fits_wi_and_he(record, scan, path, out)) {
         return chart_outcome::not_made;
     }
-    const auto checked = check_step(record, options.tolerance, scan_size{opening.scan->width, opening.scan->height});
+    const auto checked = check_step(record, options.tolerance, scan_size{scan.width, scan.height});
     if (!say_findings(out, chart_label(record), checked.result)) {
         out.say("Not made " + name + ": the calibration has errors");
         return chart_outcome::not_made;
     }
-    auto reading = decode_scan(*opening.scan);
-    opening.scan.reset();
+    // The colours are reduced before the file is created: while a temporary file stands,
+    // an interrupt waits for the file to be finished or removed.
+    auto reading = decoded_and_reduced(scan);
     if (!reading.scan) {
         out.say("Could not read image " + path + ": " + reading.refusal);
         return chart_outcome::not_made;
     }
-    // The colours are reduced before the file is created: while a temporary file stands,
-    // an interrupt waits for the file to be finished or removed.
-    reduce_colours(*reading.scan, kap_most_colours);
     out.say("Create " + name);
     if (!write_chart(name, checked.header, *reading.scan, out)) {
         return chart_outcome::not_made;

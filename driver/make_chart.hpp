@@ -4,6 +4,7 @@
 
 #include "calibration/input_buffer.hpp"
 #include "driver/chart_files.hpp"
+#include "driver/scans_ahead.hpp"
 #include "platform/console.hpp"
 
 namespace hdrmill {
@@ -22,7 +23,7 @@ enum class chart_outcome { made, not_made };
 ///  - the chart file's name: FN as it stands, or the base name and ".kap" without FN;
 ///    one that would leave the working directory is refused ("Unsafe file name "), and
 ///    so is one `files` refuses ("Not made NAME: " and why);
-///  - the scan opened: the section name, a file in the scan folder (an absolute name as
+///  - the scan opened (taken from `scans`, which may have read it ahead): the section name, a file in the scan folder (an absolute name as
 ///    it stands; "\" separates folders as "/" does), its size and layout read:
 ///    "Could not read image PATH: " and why not;
 ///  - its size against WI and HE where they are given ("Image PATH is W x H pixels;
@@ -36,7 +37,8 @@ enum class chart_outcome { made, not_made };
 ///    the chart would reach 2 GiB. A made chart joins `files`.
 /// The record gains the lines its template lines append; they vanish when the reader
 /// clears it.
-chart_outcome make_chart(input_buffer& record, const chart_options& options, chart_files& files, console& out);
+chart_outcome make_chart(input_buffer& record, const chart_options& options, chart_files& files, scans_ahead& scans,
+                         console& out);
 
 /// The path a section name gives its scan: "\" read as "/", and a name that is not
 /// absolute (a leading "/" or "\", or a drive letter and ":") taken in `scan_folder`.

@@ -28,18 +28,25 @@ int status_of(const command_line_info& info, const run_tally& tally, console& ou
     return tally.converted > 0 && !tally.header_failed ? 0 : 1;
 }
 
-// With -k, the files no chart may replace, known before the first chart is made: the
-// calibration file and the scan of every chart in it. The file is read once more for
+// With -k, before the first chart is made: the files no chart may replace (the
+// calibration file and the scan of every chart in it), and the scans of the charts the
+// run will make, in their order, to be read ahead. The file is read once more for
 // them, without showing its lines; a fault in it is told by the run's own reading.
-void guard_the_inputs(const command_line_info& info, chart_files& guard, console& out) {
-    guard.add_input(info.infile, true);
+void plan_the_charts(const command_line_info& info, run_tally& tally, console& out) {
+    tally.chart_guard.add_input(info.infile, true);
     input_file input;
     if (!input.open(info.infile)) {
         return;
     }
+    std::vector<std::string> scans;
     static_cast<void>(read_calibration_file(input, reader_options{}, out, [&](input_buffer& record) {
-        guard.add_input(scan_path(section_name(record), info.scan_folder), false);
+        auto path = scan_path(section_name(record), info.scan_folder);
+        tally.chart_guard.add_input(path, false);
+        if (is_selected(record, info)) {
+            scans.push_back(std::move(path));
+        }
     }));
+    tally.scans.plan(std::move(scans));
 }
 
 }  // namespace
@@ -61,7 +68,7 @@ int run(const std::vector<std::string>& arguments, console& out) {
     }
     run_tally tally;
     if (info.mode == run_mode::make) {
-        guard_the_inputs(info, tally.chart_guard, out);
+        plan_the_charts(info, tally, out);
     }
     const auto result = read_calibration_file(input, info.reading, out, [&](input_buffer& record) {
         handle_chart(record, info, out, tally);

@@ -1,5 +1,6 @@
 #include "platform/replaced_file.hpp"
 
+#include "platform/ending_signals.hpp"
 #include "platform/file_name.hpp"
 
 #include <cerrno>
@@ -79,14 +80,8 @@ kind kind_of(const std::string& path) {
 bool may_write(const std::string& path) { return ::access(path.c_str(), W_OK) == 0; }
 #endif
 
-// Signals that end a run from outside. While a temporary file exists they are held
-// back, so that the file can be removed before the run ends through the signal.
-constexpr int ending_signals[] = {
-    SIGINT, SIGTERM,
-#ifdef SIGHUP
-    SIGHUP,
-#endif
-};
+// While a temporary file exists the ending signals are held back, so that the file can
+// be removed before the run ends through the signal.
 volatile std::sig_atomic_t holding_signals = 0;
 volatile std::sig_atomic_t held_signal = 0;
 

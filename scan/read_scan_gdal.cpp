@@ -4,6 +4,7 @@
 // the others; a JPEG's components as GDAL counts them), never from GDAL's colour
 // interpretation, which a TIFF's GDAL metadata tag can overrule.
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -23,10 +24,11 @@ namespace hdrmill {
 
 namespace {
 
-const gdal_library* loaded = nullptr;
+// Set by the first thread that loads the library, read by every thread that reads a scan.
+std::atomic<const gdal_library*> loaded{nullptr};
 
 // The loaded library; open_scan has made sure it is.
-const gdal_library& gdal() { return *loaded; }
+const gdal_library& gdal() { return *loaded.load(); }
 
 // Made once, before GDAL's first open. Only the drivers of the five formats are
 // registered (BIGGIF is the GIF driver's own way with very large GIFs), so nothing
@@ -253,14 +255,14 @@ scan_layout layout_of(scan_container format, const scan_layout& decided, GDALDat
 /// Loads GDAL; empty when it is, else why not. The loader's own words are said with
 /// the first scan that meets them, not again.
 std::string load_the_library() {
-    static bool told = false;
+    static std::atomic<bool> told{false};
     std::string error;
-    loaded = load_gdal(error);
-    if (loaded != nullptr) {
+    const gdal_library* library = load_gdal(error);
+    if (library != nullptr) {
+        loaded.store(library);
         return {};
     }
-    const bool first = !told;
-    told = true;
+    const bool first = !told.exchange(true);
     return first ? "GDAL could not be loaded: " + error : "GDAL could not be loaded";
 }
 
@@ -328,6 +330,8 @@ std::string open_dataset(opened_scan& scan) {
 }
 
 }  // namespace
+
+bool scan_decoder_loaded() { return loaded.load() != nullptr; }
 
 scan_opening open_scan(const std::string& path) {
     const auto name = plain_file_name(path);

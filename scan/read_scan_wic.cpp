@@ -327,6 +327,8 @@ std::string unopened(const std::wstring& name) {
 
 }  // namespace
 
+bool scan_decoder_loaded() { return true; }
+
 scan_opening open_scan(const std::string& path) {
     const auto name = wide_name(path);
     if (!name) {
@@ -395,6 +397,7 @@ std::string copy_rows(scan_decoder& state, scan_image& scan) {
 }  // namespace
 
 scan_reading decode_scan(opened_scan& opened) {
+    start_com();  // a scan opened on one thread may be decoded on another
     scan_image scan;
     scan.type = opened.type;
     scan.width = opened.width;

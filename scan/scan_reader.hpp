@@ -60,6 +60,12 @@ scan_opening open_scan(const std::string& path);
 /// decoded, an index past the palette), a scan that memory cannot hold.
 scan_reading decode_scan(opened_scan& scan);
 
+/// True once the platform's decoder is loaded (on Windows, always; on Linux, GDAL is
+/// loaded by the first scan that needs it, so that a scan refused by its own fields
+/// never loads it). From then on, scans may be opened and decoded on several threads at
+/// once, each scan on one thread at a time.
+bool scan_decoder_loaded();
+
 /// Opens and decodes at once.
 scan_reading read_scan(const std::string& path);
 
