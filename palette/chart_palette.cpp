@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "palette/choose_inks.hpp"
@@ -112,19 +113,51 @@ void reduce_one_byte(scan_image& scan, std::size_t limit) {
 
 // The tables of a colour scan, kept for the next one (a calibration may list hundreds of
 // small scans): their pages are touched once a run, and each scan clears only the cells
-// it met. One a thread, so that threads never share them.
+// it met. Scans are reduced on several threads at once: each takes a set no other is
+// using and gives it back when done. (No thread_local: Windows' threads free those
+// when they end, after the C library may have.)
 struct colour_tables {
     colour_histogram histogram;
     cell_mapping mapping;
 };
 
-colour_tables& tables() {
-    thread_local const std::unique_ptr<colour_tables> kept = std::make_unique<colour_tables>();
-    return *kept;
-}
+class kept_tables {
+public:
+    std::unique_ptr<colour_tables> take() {
+        const std::lock_guard lock(mutex_);
+        if (free_.empty()) {
+            return std::make_unique<colour_tables>();
+        }
+        auto tables = std::move(free_.back());
+        free_.pop_back();
+        return tables;
+    }
+    void give_back(std::unique_ptr<colour_tables> tables) {
+        const std::lock_guard lock(mutex_);
+        free_.push_back(std::move(tables));
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<colour_tables>> free_;
+};
+
+struct borrowed_tables {
+    std::unique_ptr<colour_tables> tables;
+    borrowed_tables() : tables(kept().take()) {}
+    ~borrowed_tables() { kept().give_back(std::move(tables)); }
+    borrowed_tables(const borrowed_tables&) = delete;
+    borrowed_tables& operator=(const borrowed_tables&) = delete;
+
+    static kept_tables& kept() {
+        static kept_tables sets;
+        return sets;
+    }
+};
 
 void reduce_many_colours(scan_image& scan, std::size_t limit) {
-    colour_tables& t = tables();
+    const borrowed_tables borrowed;
+    colour_tables& t = *borrowed.tables;
     t.histogram.clear();  // of the scan before, also when that one failed half way
     t.histogram.add(scan.pixels.data(), std::size_t{scan.width} * scan.height);
     const std::vector<palette_entry> entries = ordered_entries(choose_inks(t.histogram.coarse(), limit));
