@@ -117,6 +117,7 @@ MUTANTS = [
     ("scan/native_rows.cpp", "out[0] = row[layout.r];", "out[0] = row[layout.b];"),
     ("scan/row_mapper.cpp", "result_[v] = known ? shown_[v].r : -1;", "result_[v] = known ? 0 : -1;"),
     ("driver/chart_files.cpp", "if (!same_file(identity, file.identity)) {", "if (true) {"),
+    ("driver/scans_ahead.cpp", "scan.reading = decoded_and_reduced(scan);", "scan.reading = decode_scan(*scan.opened);"),
     ("driver/chart_files.cpp", "if (head.front() != '!' && !begins_a_record(head)) {", "if (false) {"),
     ("driver/run.cpp", "guard.add_input(info.infile, true);", ""),
     ("platform/file_identity.cpp", "identity.name = comparable_name(name);", 'identity.name = comparable_name("");'),
