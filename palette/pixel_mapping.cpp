@@ -100,14 +100,19 @@ struct row_mapper {
         return settled(y, x, raw(y)[x], majority_of(n, present));
     }
 
+    // The neighbours of pixel x of an inner row, not at either end: in order, one a byte
+    // from the lowest.
+    static std::uint64_t neighbours(std::uint32_t x, const std::uint8_t* up, const std::uint8_t* mid,
+                                    const std::uint8_t* down) {
+        return std::uint64_t{up[x - 1]} | std::uint64_t{up[x]} << 8 | std::uint64_t{up[x + 1]} << 16 |
+               std::uint64_t{mid[x - 1]} << 24 | std::uint64_t{mid[x + 1]} << 32 | std::uint64_t{down[x - 1]} << 40 |
+               std::uint64_t{down[x]} << 48 | std::uint64_t{down[x + 1]} << 56;
+    }
+
     // Pixel x of an inner row, not at either end.
     std::uint8_t inner(std::uint32_t y, std::uint32_t x, const std::uint8_t* up, const std::uint8_t* mid,
                        const std::uint8_t* down) {
-        // The neighbours in order, one a byte from the lowest.
-        const std::uint64_t n = std::uint64_t{up[x - 1]} | std::uint64_t{up[x]} << 8 | std::uint64_t{up[x + 1]} << 16 |
-                                std::uint64_t{mid[x - 1]} << 24 | std::uint64_t{mid[x + 1]} << 32 |
-                                std::uint64_t{down[x - 1]} << 40 | std::uint64_t{down[x]} << 48 |
-                                std::uint64_t{down[x + 1]} << 56;
+        const std::uint64_t n = neighbours(x, up, mid, down);
         const std::uint8_t own = mid[x];
         return count_of(n, own) >= agreeing ? own : settled(y, x, own, majority_of(n));
     }
@@ -143,7 +148,8 @@ struct row_mapper {
             for (unsigned i = 0; i < 8; ++i) looked_at |= unsigned{kept[i] == 0} << i;
             for (; looked_at != 0; looked_at &= looked_at - 1) {
                 const auto i = static_cast<std::uint32_t>(std::countr_zero(looked_at));
-                out[x + i] = inner(y, x + i, up, mid, down);
+                // Known to disagree: its own entry is not counted again.
+                out[x + i] = settled(y, x + i, mid[x + i], majority_of(neighbours(x + i, up, mid, down)));
             }
             for (std::uint32_t i = 0; i < 8; ++i) mark(out[x + i]);
         }
