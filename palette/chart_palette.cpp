@@ -112,13 +112,13 @@ void reduce_one_byte(scan_image& scan, std::size_t limit) {
 // ---- three bytes a pixel: colour scans ----
 
 // The tables of a colour scan, kept for the next one (a calibration may list hundreds of
-// small scans): their pages are touched once a run, and each scan clears only the cells
+// small scans): their pages are touched once a run, and each scan clears only the boxes
 // it met. Scans are reduced on several threads at once: each takes a set no other is
 // using and gives it back when done. (No thread_local: Windows' threads free those
 // when they end, after the C library may have.)
 struct colour_tables {
     colour_histogram histogram;
-    cell_mapping mapping;
+    box_mapping mapping;
 };
 
 class kept_tables {
@@ -160,8 +160,9 @@ void reduce_many_colours(scan_image& scan, std::size_t limit) {
     colour_tables& t = *borrowed.tables;
     t.histogram.clear();  // of the scan before, also when that one failed half way
     t.histogram.add(scan.pixels.data(), std::size_t{scan.width} * scan.height);
-    const std::vector<palette_entry> entries = ordered_entries(choose_inks(t.histogram.coarse(), limit));
-    map_cells(t.histogram, entries, t.mapping);
+    const std::vector<weighted_colour> colours = t.histogram.colours();
+    const std::vector<palette_entry> entries = ordered_entries(choose_inks(colours, limit));
+    map_boxes(t.histogram, colours, entries, t.mapping);
     const std::array<bool, 256> reached = map_pixels(scan, entries, t.mapping);
     const std::size_t out = std::size_t{scan.width} * scan.height;
     // An entry no pixel reached is dropped, and the indices after it move down.

@@ -25,9 +25,10 @@ namespace hdrmill {
 ///   typical chart or map, more where small marks of other colours need them, up to
 ///   `limit`; each the mean colour of the pixels it stands for, so that every ink,
 ///   tint and small coloured mark keeps its hue and thin strokes stay as dark as
-///   printed. A pixel goes to its nearest entry in CIE L*a*b*, or to the entry at
-///   least 4 of its 8 neighbours share when it lies within delta E 12 of it (scanner
-///   noise and paper grain then make no stray indices). No dithering. The algorithm:
+///   printed. A pixel goes to the entry nearest (in CIE L*a*b*) the mean colour of the
+///   pixels within its box of 8 levels a channel, or to the entry at least 4 of its 8
+///   neighbours share when that colour lies within delta E 12 of it (scanner noise and
+///   paper grain then make no stray indices). No dithering. The algorithm:
 ///   docs/palette.md.
 ///
 /// The palette runs from light to dark (by L*, then by r, g, b, highest first): index 0
@@ -39,10 +40,11 @@ namespace hdrmill {
 /// exactly width * height * bytes_per_pixel() bytes. The buffer is rewritten in place
 /// and then shortened without reallocating: its capacity stays as it was, so there is
 /// never a second copy of the scan (shrink_to_fit makes one, if the memory is wanted
-/// back). Besides the scan's buffer a colour scan of many colours takes about 8 MB of
+/// back). Besides the scan's buffer a colour scan of many colours takes about 1 MB of
 /// tables, whatever its size, and 3 bytes for each pixel of a row; the pixels are read
-/// twice. The tables are kept for the thread's next colour scan (until it ends), so that
-/// many small scans cost no more than their pixels and colours.
+/// twice. The tables are kept for the next colour scan (until the program ends), so that
+/// many small scans cost no more than their pixels and colours; scans may be reduced on
+/// several threads at once, each with tables of its own.
 void reduce_colours(scan_image& scan, std::size_t limit);
 
 }  // namespace hdrmill

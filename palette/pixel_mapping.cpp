@@ -3,7 +3,6 @@
 #include <bit>
 #include <cstddef>
 #include <cstring>
-#include <new>
 
 #include "palette/nearest_entry.hpp"
 
@@ -62,8 +61,8 @@ struct row_mapper {
     std::uint8_t* pixels;
     std::uint32_t width, height;
     const std::vector<palette_entry>& entries;
-    const cell_mapping& mapping;
-    std::vector<std::uint8_t> ring;  // the cells' entries of 3 rows, by row % 3
+    const box_mapping& mapping;
+    std::vector<std::uint8_t> ring;  // the boxes' entries of 3 rows, by row % 3
     std::array<bool, 256> reached{};
 
     std::uint8_t* raw(std::uint32_t y) { return ring.data() + std::size_t{y % 3} * width; }
@@ -71,15 +70,15 @@ struct row_mapper {
     void map_row(std::uint32_t y) {
         const std::uint8_t* p = pixels + std::size_t{y} * width * 3;
         std::uint8_t* to = raw(y);
-        for (std::uint32_t x = 0; x < width; ++x, p += 3) to[x] = mapping.entry[colour_histogram::cell_of(p)];
+        for (std::uint32_t x = 0; x < width; ++x, p += 3) to[x] = mapping.entry[colour_histogram::box_of(p)];
     }
 
-    // Pixel x of row y, whose cell's entry is `own`, when its neighbours agree on `most`
+    // Pixel x of row y, whose box's entry is `own`, when its neighbours agree on `most`
     // (256 when they do not).
     std::uint8_t settled(std::uint32_t y, std::uint32_t x, std::uint8_t own, unsigned most) {
         if (most == 256 || most == own) return own;
         const std::uint8_t* p = pixels + (std::size_t{y} * width + x) * 3;
-        const lab_colour& lab = mapping.lab[colour_histogram::cell_of(p)];
+        const lab_colour& lab = mapping.lab[colour_histogram::box_of(p)];
         return distance_squared(lab, entries[most].lab) <= neighbour_reach * neighbour_reach ? static_cast<std::uint8_t>(most)
                                                                                             : own;
     }
@@ -101,14 +100,19 @@ struct row_mapper {
         return settled(y, x, raw(y)[x], majority_of(n, present));
     }
 
+    // The neighbours of pixel x of an inner row, not at either end: in order, one a byte
+    // from the lowest.
+    static std::uint64_t neighbours(std::uint32_t x, const std::uint8_t* up, const std::uint8_t* mid,
+                                    const std::uint8_t* down) {
+        return std::uint64_t{up[x - 1]} | std::uint64_t{up[x]} << 8 | std::uint64_t{up[x + 1]} << 16 |
+               std::uint64_t{mid[x - 1]} << 24 | std::uint64_t{mid[x + 1]} << 32 | std::uint64_t{down[x - 1]} << 40 |
+               std::uint64_t{down[x]} << 48 | std::uint64_t{down[x + 1]} << 56;
+    }
+
     // Pixel x of an inner row, not at either end.
     std::uint8_t inner(std::uint32_t y, std::uint32_t x, const std::uint8_t* up, const std::uint8_t* mid,
                        const std::uint8_t* down) {
-        // The neighbours in order, one a byte from the lowest.
-        const std::uint64_t n = std::uint64_t{up[x - 1]} | std::uint64_t{up[x]} << 8 | std::uint64_t{up[x + 1]} << 16 |
-                                std::uint64_t{mid[x - 1]} << 24 | std::uint64_t{mid[x + 1]} << 32 |
-                                std::uint64_t{down[x - 1]} << 40 | std::uint64_t{down[x]} << 48 |
-                                std::uint64_t{down[x + 1]} << 56;
+        const std::uint64_t n = neighbours(x, up, mid, down);
         const std::uint8_t own = mid[x];
         return count_of(n, own) >= agreeing ? own : settled(y, x, own, majority_of(n));
     }
@@ -144,7 +148,8 @@ struct row_mapper {
             for (unsigned i = 0; i < 8; ++i) looked_at |= unsigned{kept[i] == 0} << i;
             for (; looked_at != 0; looked_at &= looked_at - 1) {
                 const auto i = static_cast<std::uint32_t>(std::countr_zero(looked_at));
-                out[x + i] = inner(y, x + i, up, mid, down);
+                // Known to disagree: its own entry is not counted again.
+                out[x + i] = settled(y, x + i, mid[x + i], majority_of(neighbours(x + i, up, mid, down)));
             }
             for (std::uint32_t i = 0; i < 8; ++i) mark(out[x + i]);
         }
@@ -174,23 +179,18 @@ struct row_mapper {
 
 }  // namespace
 
-cell_mapping::cell_mapping()
-    : entry(static_cast<std::uint8_t*>(std::calloc(colour_histogram::cell_count, 1))),
-      lab(static_cast<lab_colour*>(std::calloc(colour_histogram::cell_count, sizeof(lab_colour)))) {
-    if (!entry || !lab) throw std::bad_alloc();
-}
-
-void map_cells(const colour_histogram& histogram, const std::vector<palette_entry>& entries, cell_mapping& mapping) {
+void map_boxes(const colour_histogram& histogram, const std::vector<weighted_colour>& colours,
+               const std::vector<palette_entry>& entries, box_mapping& mapping) {
     const lab_points points(entries);
-    for (const std::uint32_t cell : histogram.cells_met()) {
-        const lab_colour lab = histogram.colour_of(cell).lab;
-        mapping.lab[cell] = lab;
-        mapping.entry[cell] = static_cast<std::uint8_t>(nearest_of(points, lab).index);
+    const std::vector<std::uint32_t>& boxes = histogram.boxes_met();
+    for (std::size_t i = 0; i < colours.size(); ++i) {
+        mapping.lab[boxes[i]] = colours[i].lab;
+        mapping.entry[boxes[i]] = static_cast<std::uint8_t>(nearest_of(points, colours[i].lab).index);
     }
 }
 
 std::array<bool, 256> map_pixels(scan_image& scan, const std::vector<palette_entry>& entries,
-                                 const cell_mapping& mapping) {
+                                 const box_mapping& mapping) {
     row_mapper mapper{scan.pixels.data(), scan.width, scan.height, entries, mapping, {}, {}};
     if (scan.width == 0 || scan.height == 0) return mapper.reached;
     mapper.ring.resize(std::size_t{scan.width} * 3);

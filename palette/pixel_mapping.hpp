@@ -2,8 +2,6 @@
 
 #include <array>
 #include <cstdint>
-#include <cstdlib>
-#include <memory>
 #include <vector>
 
 #include "palette/colour_histogram.hpp"
@@ -12,34 +10,32 @@
 
 namespace hdrmill {
 
-/// For each cell of a colour_histogram that has pixels: its nearest palette entry (in
-/// CIE L*a*b*, first of equals) and the L*a*b* of its pixels' mean colour. 3.3 MB of
-/// the system's zeroed pages, touched only where cells have pixels. The cells without
-/// pixels hold whatever an earlier scan left: one mapping serves scan after scan.
-struct cell_mapping {
-    struct free_deleter {
-        void operator()(void* p) const { std::free(p); }
-    };
-    std::unique_ptr<std::uint8_t[], free_deleter> entry;
-    std::unique_ptr<lab_colour[], free_deleter> lab;
-
-    cell_mapping();
+/// For each box of a colour_histogram: its nearest palette entry (in CIE L*a*b*, first
+/// of equals) and the L*a*b* of its pixels' mean colour: 416 KB, small enough to stay
+/// in a processor's cache while the pixels are mapped. The boxes without pixels hold whatever an earlier scan left: one
+/// mapping serves scan after scan.
+struct box_mapping {
+    std::vector<std::uint8_t> entry = std::vector<std::uint8_t>(colour_histogram::box_count);
+    std::vector<lab_colour> lab = std::vector<lab_colour>(colour_histogram::box_count);
 };
 
-/// Fills `mapping` for the cells of `histogram` that have pixels. `entries`: 1 to 256.
-void map_cells(const colour_histogram& histogram, const std::vector<palette_entry>& entries, cell_mapping& mapping);
+/// Fills `mapping` for the boxes of `histogram` that have pixels, from `colours`, its
+/// colours() (whose L*a*b* serve as they are). `entries`: 1 to 256.
+void map_boxes(const colour_histogram& histogram, const std::vector<weighted_colour>& colours,
+               const std::vector<palette_entry>& entries, box_mapping& mapping);
 
 /// Turns the colour scan's pixels into entry indices in place: pixel i's index goes to
 /// byte i (the buffer is not shortened; `type` and `palette` are left to the caller).
-/// A pixel is its cell's entry, unless at least 4 of its 8 neighbours (at the scan's
-/// edge, of those inside it) have one other entry, and its colour is within delta E 12
-/// of that entry: then it takes that one (of two such, the first of the row above, then
-/// its own row, then the row below, left to right). Scanner noise, paper
+/// A pixel is its box's entry (nearest its box's mean colour, not its own: the box is
+/// as fine as the colours were weighed), unless at least 4 of its 8 neighbours (at the
+/// scan's edge, of those inside it) have one other entry, and its box's colour is within
+/// delta E 12 of that entry: then it takes that one (of two such, the first of the row
+/// above, then its own row, then the row below, left to right). Scanner noise, paper
 /// texture and the blends at a tint's edge then give no stray indices, and the runs
 /// stay long; a mark farther than that from its surroundings stays whole, however
-/// thin. The neighbours are taken as their cells make them (one pass, rows streamed:
+/// thin. The neighbours are taken as their boxes make them (one pass, rows streamed:
 /// 3 rows of scratch). Returns which entries some pixel has.
 std::array<bool, 256> map_pixels(scan_image& scan, const std::vector<palette_entry>& entries,
-                                 const cell_mapping& mapping);
+                                 const box_mapping& mapping);
 
 }  // namespace hdrmill

@@ -39,8 +39,8 @@ std::vector<std::string> mapped(const picture& p) {
     scan_image scan = p.scan();
     colour_histogram histogram;
     histogram.add(scan.pixels.data(), std::size_t{scan.width} * scan.height);
-    cell_mapping mapping;
-    map_cells(histogram, entries, mapping);
+    box_mapping mapping;
+    map_boxes(histogram, histogram.colours(), entries, mapping);
     map_pixels(scan, entries, mapping);
     std::vector<std::string> out;
     for (std::uint32_t y = 0; y < scan.height; ++y) {
@@ -72,6 +72,32 @@ TEST(PixelMapping, GrainTakesItsNeighboursEntryAndMarksStayWhole) {
         {"one column", {"."}, {"."}},
     };
     for (const auto& row : rows) EXPECT_EQ(mapped({row.in}), row.out) << row.name;
+}
+
+TEST(PixelMapping, PixelTakesTheEntryNearestItsBoxsMeanColour) {
+    // Levels 64 to 71 share a box. One row, so that no neighbours vote: a pixel nearest
+    // 71 by its own colour goes with its box to 64, and the other way round.
+    const std::vector<palette_entry> entries = {entry_of({64, 64, 64}), entry_of({71, 71, 71}), entry_of({79, 79, 79})};
+    const struct {
+        std::vector<std::uint8_t> levels;
+        std::vector<std::uint8_t> out;
+    } rows[] = {
+        {{64, 64, 70, 64, 79}, {0, 0, 0, 0, 2}},  // the box's mean 65.5, shown as 66
+        {{70, 70, 64, 70, 79}, {1, 1, 1, 1, 2}},  // 68.5, shown as 69
+    };
+    for (const auto& row : rows) {
+        scan_image scan;
+        scan.type = scan_image::kind::colour;
+        scan.width = static_cast<std::uint32_t>(row.levels.size());
+        scan.height = 1;
+        for (const std::uint8_t v : row.levels) scan.pixels.insert(scan.pixels.end(), {v, v, v});
+        colour_histogram histogram;
+        histogram.add(scan.pixels.data(), scan.width);
+        box_mapping mapping;
+        map_boxes(histogram, histogram.colours(), entries, mapping);
+        map_pixels(scan, entries, mapping);
+        EXPECT_EQ(std::vector<std::uint8_t>(scan.pixels.begin(), scan.pixels.begin() + scan.width), row.out);
+    }
 }
 
 }  // namespace
