@@ -14,6 +14,7 @@
 #include "palette/nearest_entry.hpp"
 #include "palette/palette_entry.hpp"
 #include "palette/pixel_mapping.hpp"
+#include "platform/background_thread.hpp"
 
 namespace hdrmill {
 namespace {
@@ -155,16 +156,38 @@ struct borrowed_tables {
     }
 };
 
+// A scan of this many pixels or more is counted and mapped in two halves, on two threads
+// at once: the thread's start and the half kept aside cost less than a millisecond.
+constexpr std::size_t pixels_in_two = 4'000'000;
+
+// The scan's pixels counted into `histogram`: the second half into a histogram of its
+// own on another thread, then added (the same totals).
+void count_colours(const scan_image& scan, colour_histogram& histogram, bool in_two) {
+    const std::uint8_t* p = scan.pixels.data();
+    const std::size_t pixels = std::size_t{scan.width} * scan.height;
+    histogram.clear();  // of the scan before, also when that one failed half way
+    if (!in_two) {
+        histogram.add(p, pixels);
+        return;
+    }
+    const borrowed_tables second;
+    colour_histogram& other = second.tables->histogram;
+    other.clear();
+    const std::size_t half = pixels / 2;
+    run_both([&] { other.add(p + 3 * half, pixels - half); }, [&] { histogram.add(p, half); });
+    histogram.add(other);
+}
+
 void reduce_many_colours(scan_image& scan, std::size_t limit) {
     const borrowed_tables borrowed;
     colour_tables& t = *borrowed.tables;
-    t.histogram.clear();  // of the scan before, also when that one failed half way
-    t.histogram.add(scan.pixels.data(), std::size_t{scan.width} * scan.height);
+    const std::size_t out = std::size_t{scan.width} * scan.height;
+    const bool in_two = out >= pixels_in_two;
+    count_colours(scan, t.histogram, in_two);
     const std::vector<weighted_colour> colours = t.histogram.colours();
     const std::vector<palette_entry> entries = ordered_entries(choose_inks(colours, limit));
     map_boxes(t.histogram, colours, entries, t.mapping);
-    const std::array<bool, 256> reached = map_pixels(scan, entries, t.mapping);
-    const std::size_t out = std::size_t{scan.width} * scan.height;
+    const std::array<bool, 256> reached = map_pixels(scan, entries, t.mapping, in_two);
     // An entry no pixel reached is dropped, and the indices after it move down.
     std::array<std::uint8_t, 256> renumbered{};
     scan.palette.clear();

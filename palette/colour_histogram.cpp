@@ -31,6 +31,26 @@ void colour_histogram::add(const std::uint8_t* p, std::size_t count) {
     }
 }
 
+void colour_histogram::add(const colour_histogram& other) {
+    for (const std::uint32_t box : other.met_) {
+        const wide_tally more = other.totals(box);
+        narrow_tally& t = tally_[box];
+        if (t.count == 0) {
+            met_.push_back(box);
+            t.count = met_bit;
+        }
+        if ((t.count & ~met_bit) + more.count < spill_at) {  // still below a spill, as add() keeps it
+            t.count += static_cast<std::uint32_t>(more.count);
+            t.r += static_cast<std::uint32_t>(more.r), t.g += static_cast<std::uint32_t>(more.g);
+            t.b += static_cast<std::uint32_t>(more.b);
+            continue;
+        }
+        spill(box);
+        wide_tally& wide = std::find_if(spilled_.begin(), spilled_.end(), [&](const auto& s) { return s.first == box; })->second;
+        wide.count += more.count, wide.r += more.r, wide.g += more.g, wide.b += more.b;
+    }
+}
+
 void colour_histogram::spill(std::uint32_t box) {
     narrow_tally& t = tally_[box];
     auto at = std::find_if(spilled_.begin(), spilled_.end(), [&](const auto& s) { return s.first == box; });

@@ -44,6 +44,9 @@ public:
     /// Adds `count` pixels, three bytes each, from `p`.
     void add(const std::uint8_t* p, std::size_t count);
 
+    /// Adds the pixels of `other` (as if they had been added here: the same totals).
+    void add(const colour_histogram& other);
+
     /// Takes every pixel out: as new, at the cost of the boxes met.
     void clear();
 

@@ -3,8 +3,10 @@
 #include <bit>
 #include <cstddef>
 #include <cstring>
+#include <new>
 
 #include "palette/nearest_entry.hpp"
+#include "platform/background_thread.hpp"
 
 namespace hdrmill {
 namespace {
@@ -58,7 +60,9 @@ unsigned majority_of(const std::uint8_t* n, unsigned present) {
 }
 
 struct row_mapper {
-    std::uint8_t* pixels;
+    std::uint8_t* pixels;  // the colours, read
+    std::uint8_t* indices; // row y's at indices + (y - first) * width
+    std::uint32_t first;   // the first row of the band mapped
     std::uint32_t width, height;
     const std::vector<palette_entry>& entries;
     const box_mapping& mapping;
@@ -121,7 +125,7 @@ struct row_mapper {
     // pixel x lie below its colour (at 3 * (y * width + x)), eight at once from x too on
     // an inner row (y * width + x + 7 < 3 * (y * width + x) there).
     void settle_row(std::uint32_t y) {
-        std::uint8_t* out = pixels + std::size_t{y} * width;
+        std::uint8_t* out = indices + std::size_t{y - first} * width;
         if (y == 0 || y + 1 == height) {
             for (std::uint32_t x = 0; x < width; ++x) mark(out[x] = at_edge(y, x));
             return;
@@ -189,17 +193,44 @@ void map_boxes(const colour_histogram& histogram, const std::vector<weighted_col
     }
 }
 
-std::array<bool, 256> map_pixels(scan_image& scan, const std::vector<palette_entry>& entries,
-                                 const box_mapping& mapping) {
-    row_mapper mapper{scan.pixels.data(), scan.width, scan.height, entries, mapping, {}, {}};
-    if (scan.width == 0 || scan.height == 0) return mapper.reached;
+namespace {
+
+// Rows first to last - 1 into `out`, their neighbours from the rows around them.
+std::array<bool, 256> map_band(scan_image& scan, const std::vector<palette_entry>& entries, const box_mapping& mapping,
+                               std::uint32_t first, std::uint32_t last, std::uint8_t* out) {
+    row_mapper mapper{scan.pixels.data(), out, first, scan.width, scan.height, entries, mapping, {}, {}};
     mapper.ring.resize(std::size_t{scan.width} * 3);
-    mapper.map_row(0);
-    for (std::uint32_t y = 0; y < scan.height; ++y) {
+    if (first > 0) mapper.map_row(first - 1);
+    mapper.map_row(first);
+    for (std::uint32_t y = first; y < last; ++y) {
         if (y + 1 < scan.height) mapper.map_row(y + 1);
         mapper.settle_row(y);
     }
     return mapper.reached;
+}
+
+}  // namespace
+
+std::array<bool, 256> map_pixels(scan_image& scan, const std::vector<palette_entry>& entries,
+                                 const box_mapping& mapping, bool in_two) {
+    if (scan.width == 0 || scan.height == 0) return {};
+    std::uint8_t* pixels = scan.pixels.data();
+    if (!in_two || scan.height < 4) return map_band(scan, entries, mapping, 0, scan.height, pixels);
+    // The upper half is written in place, below colours it has read already; the lower
+    // half's colours lie where those indices go, so it is written aside until both are done.
+    const std::uint32_t half = scan.height / 2;
+    std::vector<std::uint8_t> lower;
+    try {
+        lower.resize(std::size_t{scan.height - half} * scan.width);
+    } catch (const std::bad_alloc&) {
+        return map_band(scan, entries, mapping, 0, scan.height, pixels);  // no room for it: one band
+    }
+    std::array<bool, 256> upper_reached{}, lower_reached{};
+    run_both([&] { lower_reached = map_band(scan, entries, mapping, half, scan.height, lower.data()); },
+             [&] { upper_reached = map_band(scan, entries, mapping, 0, half, pixels); });
+    std::memcpy(pixels + std::size_t{half} * scan.width, lower.data(), lower.size());
+    for (std::size_t i = 0; i < upper_reached.size(); ++i) upper_reached[i] = upper_reached[i] || lower_reached[i];
+    return upper_reached;
 }
 
 }  // namespace hdrmill

@@ -34,8 +34,10 @@ void map_boxes(const colour_histogram& histogram, const std::vector<weighted_col
 /// texture and the blends at a tint's edge then give no stray indices, and the runs
 /// stay long; a mark farther than that from its surroundings stays whole, however
 /// thin. The neighbours are taken as their boxes make them (one pass, rows streamed:
-/// 3 rows of scratch). Returns which entries some pixel has.
+/// 3 rows of scratch). Returns which entries some pixel has. `in_two`: the upper and
+/// the lower half are mapped on two threads at once, the same bytes, with the lower
+/// half's indices held aside (a byte a pixel of that half) until both are done.
 std::array<bool, 256> map_pixels(scan_image& scan, const std::vector<palette_entry>& entries,
-                                 const box_mapping& mapping);
+                                 const box_mapping& mapping, bool in_two = false);
 
 }  // namespace hdrmill

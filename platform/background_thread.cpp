@@ -1,5 +1,7 @@
 #include "platform/background_thread.hpp"
 
+#include <exception>
+#include <system_error>
 #include <utility>
 
 #ifndef _WIN32
@@ -32,5 +34,36 @@ std::thread start_background_thread(std::function<void()> work) {
     return std::thread(std::move(work));
 }
 #endif
+
+void run_both(const std::function<void()>& other, const std::function<void()>& mine) {
+    std::exception_ptr failure;
+    std::thread thread;
+    if (std::thread::hardware_concurrency() > 1) {
+        try {
+            thread = start_background_thread([&] {
+                try {
+                    other();
+                } catch (...) {
+                    failure = std::current_exception();
+                }
+            });
+        } catch (const std::system_error&) {
+            // No thread: both run here, one after the other.
+        }
+    }
+    struct joined {
+        std::thread& thread;
+        ~joined() {
+            if (thread.joinable()) thread.join();
+        }
+    } const join{thread};
+    mine();
+    if (!thread.joinable()) {
+        other();
+    }
+    // `join` waits for the thread before `failure` is read, also when `mine` throws.
+    if (thread.joinable()) thread.join();
+    if (failure) std::rethrow_exception(failure);
+}
 
 }  // namespace hdrmill

@@ -11,4 +11,9 @@ namespace hdrmill {
 /// std::thread throws when no thread can be started.
 std::thread start_background_thread(std::function<void()> work);
 
+/// Runs `other` on a background thread while `mine` runs on this one, and returns once
+/// both have; where no thread can be started (or the machine has one core), `other`
+/// runs after `mine`. What `other` throws is thrown here, after `mine` has ended.
+void run_both(const std::function<void()>& other, const std::function<void()>& mine);
+
 }  // namespace hdrmill

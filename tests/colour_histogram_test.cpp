@@ -29,6 +29,31 @@ TEST(ColourHistogram, CountsAndSumsHoldPastWhatABoxKeepsIn32Bits) {
     EXPECT_EQ(histogram.colours()[0].count, 1U);
 }
 
+TEST(ColourHistogram, TwoHistogramsAddedUpAreOneOfAllTheirPixels) {
+    // A large scan is counted in two halves on two threads: the halves' sum must be the
+    // whole, also for a box that passes a spill only once they are added up.
+    std::vector<std::uint8_t> paper, ink, red;
+    for (int i = 0; i < 4096; ++i) paper.insert(paper.end(), {250, 248, 240}), ink.insert(ink.end(), {20, 22, 30});
+    red.insert(red.end(), {200, 40, 40});
+    colour_histogram whole, first, second;
+    const std::uint64_t rounds = (std::uint64_t{1} << 24) / 4096 / 2 + 1;  // each half below a spill
+    for (std::uint64_t i = 0; i < rounds; ++i) {
+        whole.add(paper.data(), 4096), whole.add(paper.data(), 4096);
+        first.add(paper.data(), 4096), second.add(paper.data(), 4096);
+    }
+    whole.add(ink.data(), 4096), first.add(ink.data(), 4096);  // a box in the first half only
+    whole.add(red.data(), 1), second.add(red.data(), 1);       // in the second only
+    first.add(second);
+    const std::vector<weighted_colour> sum = first.colours(), all = whole.colours();
+    ASSERT_EQ(sum.size(), all.size());
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        EXPECT_EQ(sum[i].count, all[i].count) << i;
+        EXPECT_EQ(std::vector<std::uint64_t>(sum[i].sum, sum[i].sum + 3), std::vector<std::uint64_t>(all[i].sum, all[i].sum + 3)) << i;
+        EXPECT_EQ(sum[i].mean, all[i].mean) << i;
+    }
+    EXPECT_EQ(first.boxes_met(), whole.boxes_met());
+}
+
 TEST(ColourHistogram, ColoursComeInBoxOrderWithTheMeanOfTheirPixels) {
     // Met in the reverse of box order; a box's colour is its pixels' mean (rounded to
     // nearest), not the box's middle: (0, 0, 8) and (0, 0, 15) share box 1.

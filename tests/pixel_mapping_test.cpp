@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -97,6 +99,39 @@ TEST(PixelMapping, PixelTakesTheEntryNearestItsBoxsMeanColour) {
         map_boxes(histogram, histogram.colours(), entries, mapping);
         map_pixels(scan, entries, mapping);
         EXPECT_EQ(std::vector<std::uint8_t>(scan.pixels.begin(), scan.pixels.begin() + scan.width), row.out);
+    }
+}
+
+TEST(PixelMapping, TwoHalvesOnTwoThreadsGiveTheBytesOfOne) {
+    // A large scan is mapped in an upper and a lower half at once: the rows where they
+    // meet see their neighbours across the cut, and each half's indices land in place.
+    // Noisy paper, grain, red, blue and black, mixed so that most pixels are voted on.
+    const std::vector<palette_entry> entries = {entry_of({240, 235, 220}), entry_of({228, 226, 214}),
+                                                entry_of({200, 40, 40}), entry_of({40, 60, 150}), entry_of({30, 30, 30})};
+    const colour inks[] = {{240, 235, 220}, {228, 226, 214}, {200, 40, 40}, {40, 60, 150}, {30, 30, 30}, {215, 120, 110}};
+    for (const auto& [width, height] : {std::pair{1U, 4U}, {2U, 5U}, {17U, 9U}, {40U, 33U}, {9U, 64U}}) {
+        scan_image one;
+        one.type = scan_image::kind::colour;
+        one.width = width, one.height = height;
+        std::uint32_t state = 12345;
+        for (std::uint32_t i = 0; i < width * height; ++i) {
+            state = state * 1103515245U + 12345U;
+            const colour c = inks[(state >> 16) % 6];
+            const auto noisy = [&](std::uint8_t v) { return static_cast<std::uint8_t>(std::clamp(v + static_cast<int>((state >> 8) % 9) - 4, 0, 255)); };
+            one.pixels.insert(one.pixels.end(), {noisy(c.r), noisy(c.g), noisy(c.b)});
+        }
+        scan_image two = one;
+        colour_histogram histogram;
+        histogram.add(one.pixels.data(), std::size_t{width} * height);
+        box_mapping mapping;
+        map_boxes(histogram, histogram.colours(), entries, mapping);
+        const auto reached_one = map_pixels(one, entries, mapping, false);
+        const auto reached_two = map_pixels(two, entries, mapping, true);
+        const std::size_t n = std::size_t{width} * height;
+        EXPECT_EQ(std::vector<std::uint8_t>(one.pixels.begin(), one.pixels.begin() + static_cast<std::ptrdiff_t>(n)),
+                  std::vector<std::uint8_t>(two.pixels.begin(), two.pixels.begin() + static_cast<std::ptrdiff_t>(n)))
+            << width << " x " << height;
+        EXPECT_EQ(reached_one, reached_two) << width << " x " << height;
     }
 }
 
