@@ -118,7 +118,7 @@ MUTANTS = [
     ("scan/row_mapper.cpp", "result_[v] = known ? shown_[v].r : -1;", "result_[v] = known ? 0 : -1;"),
     ("driver/chart_files.cpp", "if (!same_file(identity, file.identity)) {", "if (true) {"),
     ("driver/scans_ahead.cpp", "scan.reading = decoded_and_reduced(scan);", "scan.reading = decode_scan(*scan.opened);"),
-    ("palette/pixel_mapping.cpp", "    if (first > 0) mapper.map_row(first - 1);", "    if (first > 1) mapper.map_row(first - 1);"),
+    ("palette/pixel_mapping.cpp", "    if (first > 0) mapper.map_row(first - 1);\n", ""),
     ("palette/colour_histogram.cpp", "wide.count += more.count, wide.r += more.r", "wide.count += more.count, wide.r += more.g"),
     ("driver/chart_files.cpp", "if (head.front() != '!' && !begins_a_record(head)) {", "if (false) {"),
     ("driver/run.cpp", "guard.add_input(info.infile, true);", ""),
