@@ -113,15 +113,18 @@ prepared_scan scans_ahead::take(const std::string& path) {
     }
     std::unique_lock lock(mutex_);
     const auto planned = std::find(paths_.begin() + static_cast<std::ptrdiff_t>(next_take_), paths_.end(), path);
-    if (planned == paths_.end()) {
-        lock.unlock();
-        return open_in_turn(path);
-    }
     const auto at = static_cast<std::size_t>(planned - paths_.begin());
     for (std::size_t given_up = next_take_; given_up < at; ++given_up) {
         done_[given_up].reset();
     }
     next_take_ = at;
+    if (planned == paths_.end()) {
+        // The run has left the plan (the calibration file changed under it): every scan
+        // from here on is read in turn, and no later chart searches the plan again.
+        may_start_.notify_all();
+        lock.unlock();
+        return open_in_turn(path);
+    }
     may_start_.notify_all();
     if (threads_.empty()) {
         next_take_ = at + 1;

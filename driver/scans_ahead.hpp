@@ -46,8 +46,8 @@ public:
     void plan(std::vector<std::string> paths);
 
     /// The scan at `path`: the one planned next under that name, read ahead (the
-    /// scans planned before it are given up: their charts were not made); a scan not
-    /// planned is opened now.
+    /// scans planned before it are given up: their charts were not made). A scan not
+    /// planned is opened now, and so is every scan after it: the plan is given up.
     prepared_scan take(const std::string& path);
 
 private:
