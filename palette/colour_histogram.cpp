@@ -45,19 +45,19 @@ void colour_histogram::add(const colour_histogram& other) {
             t.b += static_cast<std::uint32_t>(more.b);
             continue;
         }
-        spill(box);
-        wide_tally& wide = std::find_if(spilled_.begin(), spilled_.end(), [&](const auto& s) { return s.first == box; })->second;
+        wide_tally& wide = spill(box);
         wide.count += more.count, wide.r += more.r, wide.g += more.g, wide.b += more.b;
     }
 }
 
-void colour_histogram::spill(std::uint32_t box) {
+colour_histogram::wide_tally& colour_histogram::spill(std::uint32_t box) {
     narrow_tally& t = tally_[box];
     auto at = std::find_if(spilled_.begin(), spilled_.end(), [&](const auto& s) { return s.first == box; });
     if (at == spilled_.end()) at = spilled_.insert(spilled_.end(), {box, wide_tally{0, 0, 0, 0}});
     wide_tally& wide = at->second;
     wide.count += t.count & ~met_bit, wide.r += t.r, wide.g += t.g, wide.b += t.b;
     t = narrow_tally{met_bit, 0, 0, 0};
+    return wide;
 }
 
 colour_histogram::wide_tally colour_histogram::totals(std::uint32_t box) const {

@@ -75,7 +75,7 @@ private:
         void operator()(void* p) const { std::free(p); }
     };
 
-    void spill(std::uint32_t box);
+    wide_tally& spill(std::uint32_t box);  // the box's wide tally, which now holds all its pixels
     wide_tally totals(std::uint32_t box) const;
 
     std::unique_ptr<narrow_tally[], free_deleter> tally_;

@@ -48,21 +48,22 @@ void run_both(const std::function<void()>& other, const std::function<void()>& m
                 }
             });
         } catch (const std::system_error&) {
-            // No thread: both run here, one after the other.
+            // none to be had: see below
         }
     }
-    struct joined {
+    if (!thread.joinable()) {  // no thread: both run here, one after the other
+        mine();
+        other();
+        return;
+    }
+    struct joined {  // also when `mine` throws: the thread uses this frame
         std::thread& thread;
         ~joined() {
             if (thread.joinable()) thread.join();
         }
     } const join{thread};
     mine();
-    if (!thread.joinable()) {
-        other();
-    }
-    // `join` waits for the thread before `failure` is read, also when `mine` throws.
-    if (thread.joinable()) thread.join();
+    thread.join();
     if (failure) std::rethrow_exception(failure);
 }
 
